@@ -46,6 +46,9 @@ struct MechHeatSystem {
   // One cooling update: applies the rate to the heat level, floors it at 0
   // and sets the overheated and critical-temperature flags.
   void updateCooling();
+
+  // Prints the whole state as a labelled block; changes nothing.
+  void printStatusReport() const;
 };
 
 }  // namespace heat

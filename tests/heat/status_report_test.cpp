@@ -1,0 +1,68 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "capture_stdout.hpp"
+#include "heat/mech_heat_system.hpp"
+
+namespace heat {
+namespace {
+
+using test_support::captureStdout;
+
+TEST(StatusReport, OfANewMechShowsTheDefaultState) {
+  const MechHeatSystem mech;
+  const auto output = captureStdout([&] { mech.printStatusReport(); });
+  EXPECT_EQ(output.text,
+            "Mech Status Report\n"
+            "Base Cooling Factor: 1\n"
+            "# of Heatsinks: 10\n"
+            "Heatsink Type: Single\n"
+            "Heatsink Damage: 0\n"
+            "Current Environment: In temperate air\n"
+            "Remaining Coolant: 100 liters\n"
+            "Rate of Heat Change: 0\n"
+            "Total Heat: 0\n"
+            "Is Overheated? no\n"
+            "Critical Temperature? no\n"
+            "\n");
+  EXPECT_EQ(output.flushes, 12);  // every line, the empty one included
+}
+
+TEST(StatusReport, ShowsTheStateAfterEvents) {
+  MechHeatSystem mech;
+  captureStdout([&] {
+    mech.setEnvironment(Environment::HotAir);
+    mech.useCoolant(30);
+    mech.heatsinkDamage += 0.05F;
+    mech.heatsinkDamage += 0.15F;
+    mech.updateCooling();  // cools a cold mech below 0: the heat is floored
+  });
+  mech.heatsinkType = HeatsinkType::Double;
+  mech.criticalTemperature = true;
+
+  const auto output = captureStdout([&] { mech.printStatusReport(); });
+  EXPECT_EQ(output.text,
+            "Mech Status Report\n"
+            "Base Cooling Factor: 0.7\n"
+            "# of Heatsinks: 10\n"
+            "Heatsink Type: Double\n"
+            "Heatsink Damage: 0.2\n"
+            "Current Environment: In hot air\n"
+            "Remaining Coolant: 70 liters\n"
+            "Rate of Heat Change: -47.6\n"
+            "Total Heat: 0\n"
+            "Is Overheated? no\n"
+            "Critical Temperature? yes\n"
+            "\n");
+}
+
+TEST(StatusReport, NamesAnOutOfRangeEnvironmentUnknown) {
+  MechHeatSystem mech;
+  mech.environment = static_cast<Environment>(7);
+  const auto output = captureStdout([&] { mech.printStatusReport(); });
+  EXPECT_NE(output.text.find("\nCurrent Environment: unknown\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace heat
