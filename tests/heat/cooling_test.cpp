@@ -185,13 +185,5 @@ TEST(UpdateCooling, SetsTheFlagsAboveSixtyAndAboveOneHundred) {
   }
 }
 
-TEST(UpdateCooling, KeepsTheAppliedRateWhenTheHeatIsFloored) {
-  MechHeatSystem mech;
-  mech.totalHeat = 3.0;
-  captureStdout([&] { mech.updateCooling(); });
-  EXPECT_EQ(mech.totalHeat, 0.0);
-  EXPECT_EQ(mech.heatRate, -10.0F);
-}
-
 }  // namespace
 }  // namespace heat

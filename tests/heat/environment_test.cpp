@@ -72,14 +72,5 @@ TEST(SetEnvironment, ChangesOnlyTheEnvironmentAndItsFactor) {
   EXPECT_EQ(mech.coolantLiters, 42);
 }
 
-TEST(NewMech, StandsInTemperateAirWithoutAnnouncingIt) {
-  const auto output = test_support::captureStdout([] {
-    const MechHeatSystem mech;
-    EXPECT_EQ(mech.environment, Environment::TemperateAir);
-    EXPECT_EQ(mech.baseCoolingFactor, 1.0F);
-  });
-  EXPECT_EQ(output.text, "");
-}
-
 }  // namespace
 }  // namespace heat
