@@ -48,7 +48,11 @@ class SingleKeyMode {
     action.sa_handler = restoreTerminalAndResignal;
     sigemptyset(&action.sa_mask);
     for (std::size_t i = 0; i < kEndingSignals.size(); ++i) {
-      sigaction(kEndingSignals.at(i), &action, &previousActions_.at(i));
+      sigaction(kEndingSignals.at(i), nullptr, &previousActions_.at(i));
+      // A signal the program was started to ignore stays ignored.
+      if (previousActions_.at(i).sa_handler != SIG_IGN) {
+        sigaction(kEndingSignals.at(i), &action, nullptr);
+      }
     }
     termios keyMode = savedMode;
     keyMode.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);

@@ -54,9 +54,12 @@ int scratchFile() {
 
 // Starts the program with the given standard streams; a terminal given as
 // input becomes the program's controlling terminal.
-pid_t start(int input, int output, int error) {
+pid_t start(int input, int output, int error, bool ignoringCtrlC = false) {
   const pid_t pid = fork();
   if (pid == 0) {
+    if (ignoringCtrlC) {
+      static_cast<void>(std::signal(SIGINT, SIG_IGN));  // kept through exec, as nohup does
+    }
     setsid();
     if (isatty(input) != 0) {
       ioctl(input, TIOCSCTTY, 0);  // NOLINT(cppcoreguidelines-pro-type-vararg): POSIX's own form
@@ -117,8 +120,8 @@ class OnTerminal : public testing::Test {
   }
 
   // Starts the program and reads its terminal until it prompts.
-  void startAndAwaitPrompt() {
-    pid_ = start(programSide_, programSide_, err_);
+  void startAndAwaitPrompt(bool ignoringCtrlC = false) {
+    pid_ = start(programSide_, programSide_, err_, ignoringCtrlC);
     const auto deadline = std::chrono::steady_clock::now() + 10s;
     while (screen_.find(kPrompt) == std::string::npos &&
            std::chrono::steady_clock::now() < deadline) {
@@ -192,6 +195,17 @@ TEST_F(OnTerminal, RestoresTheTerminalWhenEndedDuringTheWait) {
     EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == ending.signal);
     expectModeRestored();
   }
+}
+
+TEST_F(OnTerminal, KeepsIgnoringCtrlCWhenStartedSo) {
+  startAndAwaitPrompt(true);
+  ASSERT_EQ(write(terminal_, "\x03", 1), 1);
+  ASSERT_FALSE(waitFor(pid_, 200ms).has_value()) << "Ctrl-C ended the wait";
+  ASSERT_EQ(write(terminal_, "k", 1), 1);
+  const auto status = waitFor(pid_, 10s);
+  ASSERT_TRUE(status.has_value());
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
+  expectModeRestored();
 }
 
 TEST_F(OnTerminal, DoesNotWaitWhenOutputIsRedirected) {
