@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 
 namespace {
@@ -75,6 +76,13 @@ pid_t start(int input, int output, int error, bool ignoringCtrlC = false) {
   return pid;
 }
 
+// The program ends by itself, with exit status 0, within a few seconds.
+void expectExitsCleanly(pid_t pid, std::string_view context) {
+  const auto status = waitFor(pid, 10s);
+  ASSERT_TRUE(status.has_value()) << "the program waited: " << context;
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << context;
+}
+
 // Ends with the final status report's empty line, after ten turns.
 void expectWholeRun(const std::string& out) {
   std::size_t turns = 0;
@@ -94,9 +102,7 @@ TEST(Program, RunsToTheEndWithoutWaitingWhenNobodyIsThere) {
   const int devNull = open("/dev/null", O_RDONLY);  // NOLINT(cppcoreguidelines-pro-type-vararg)
   const int out = scratchFile();
   const int err = scratchFile();
-  const auto status = waitFor(start(devNull, out, err), 10s);
-  ASSERT_TRUE(status.has_value()) << "the program waited with input from /dev/null";
-  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
+  expectExitsCleanly(start(devNull, out, err), "input from /dev/null");
   expectWholeRun(readAll(out));
   EXPECT_EQ(readAll(err), "");
   close(devNull);
@@ -166,9 +172,7 @@ TEST_F(OnTerminal, WaitsForOneKeyThenExits) {
   EXPECT_EQ(modeWhileWaiting.c_lflag & static_cast<tcflag_t>(ICANON | ECHO), 0U);
 
   ASSERT_EQ(write(terminal_, "k", 1), 1);
-  const auto status = waitFor(pid_, 10s);
-  ASSERT_TRUE(status.has_value());
-  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
+  expectExitsCleanly(pid_, "after a key");
   readScreen(100ms);
   EXPECT_TRUE(screen_.ends_with(kPrompt + "\r\n")) << "the key was echoed: " << screen_;
   expectModeRestored();
@@ -202,17 +206,13 @@ TEST_F(OnTerminal, KeepsIgnoringCtrlCWhenStartedSo) {
   ASSERT_EQ(write(terminal_, "\x03", 1), 1);
   ASSERT_FALSE(waitFor(pid_, 200ms).has_value()) << "Ctrl-C ended the wait";
   ASSERT_EQ(write(terminal_, "k", 1), 1);
-  const auto status = waitFor(pid_, 10s);
-  ASSERT_TRUE(status.has_value());
-  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
+  expectExitsCleanly(pid_, "after a key, Ctrl-C ignored");
   expectModeRestored();
 }
 
 TEST_F(OnTerminal, DoesNotWaitWhenOutputIsRedirected) {
   const int out = scratchFile();
-  const auto status = waitFor(start(programSide_, out, err_), 10s);
-  ASSERT_TRUE(status.has_value()) << "the program waited with its output in a file";
-  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
+  expectExitsCleanly(start(programSide_, out, err_), "output in a file");
   expectWholeRun(readAll(out));
   close(out);
 }

@@ -60,32 +60,18 @@ struct ScriptedRun {
 };
 
 TEST(SimulationRun, PrintsTheTranscriptOfItsDraws) {
+  // clang-format off
   const ScriptedRun runs[] = {
       // Each event alone and together; heat 40 does no damage, 41 does.
       {"mixed_events.txt",
-       {{45, 8, 1},
-        {10, 30, 4},
-        {41, 40, 3},
-        {40, 5, 0},
-        {59, 10, 2},
-        {0, 11, 2},
-        {55, 1, 4},
-        {40, 30, 4},
-        {41, 30, 4},
-        {12, 2, 1}}},
+       {{45, 8, 1}, {10, 30, 4}, {41, 40, 3}, {40, 5, 0}, {59, 10, 2},
+        {0, 11, 2}, {55, 1, 4}, {40, 30, 4}, {41, 30, 4}, {12, 2, 1}}},
       // The tank runs dry and the heatsink damage passes 100 %.
       {"coolant_and_heatsinks_run_out.txt",
-       {{59, 40, 2},
-        {59, 40, 2},
-        {59, 40, 2},
-        {59, 40, 2},
-        {59, 40, 4},
-        {59, 40, 4},
-        {59, 40, 4},
-        {50, 40, 3},
-        {45, 7, 4},
-        {41, 3, 0}}},
+       {{59, 40, 2}, {59, 40, 2}, {59, 40, 2}, {59, 40, 2}, {59, 40, 4},
+        {59, 40, 4}, {59, 40, 4}, {50, 40, 3}, {45, 7, 4}, {41, 3, 0}}},
   };
+  // clang-format on
   for (const auto& scripted : runs) {
     SCOPED_TRACE(scripted.transcript);
     ScriptedRandom random{scripted.turns};
