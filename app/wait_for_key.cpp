@@ -1,12 +1,31 @@
 #include "wait_for_key.hpp"
 
+#include <iostream>
+
 #ifdef _WIN32
 
-#include <cstdlib>
+#define WIN32_LEAN_AND_MEAN
+#include <conio.h>
+#include <windows.h>
+
+namespace {
+
+// A console answers GetConsoleMode; a file, a pipe or NUL does not (_isatty
+// says yes for NUL too, which is why it is not used here).
+bool isConsole(DWORD standardHandle) {
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(standardHandle), &mode) != 0;
+}
+
+}  // namespace
 
 void waitForKeyPress() {
-  // A fixed command; the user's key press, not its result, is what counts.
-  static_cast<void>(std::system("pause"));  // NOLINT(cert-env33-c)
+  if (!isConsole(STD_INPUT_HANDLE) || !isConsole(STD_OUTPUT_HANDLE)) {
+    return;
+  }
+  std::cout << "Press any key to continue . . . " << std::flush;
+  static_cast<void>(_getch());
+  std::cout << std::endl;
 }
 
 #else
@@ -15,50 +34,137 @@ void waitForKeyPress() {
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <csignal>
-#include <iostream>
 
 namespace {
 
-// Signals that may end the program while it waits. Each restores the
-// terminal before it takes its usual effect.
-constexpr std::array kEndingSignals{SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+// Every signal the wait handles: those that may end the program (each
+// restores the terminal before it takes its usual effect), the stop from the
+// keyboard (Ctrl-Z) and the continue that follows a stop.
+constexpr std::array kHandledSignals{SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP, SIGCONT};
 
-// The terminal's mode before the wait, for the signal handler to restore.
-termios savedMode{};
+// Shared with the signal handlers.
+termios savedMode{};                        // the terminal's mode before the wait
+termios keyMode{};                          // one key at a time, not echoed
+volatile std::sig_atomic_t keyModeSet = 0;  // whether the terminal is in keyMode now
+
+bool inForeground() { return tcgetpgrp(STDIN_FILENO) == getpgrp(); }
+
+sigset_t setOf(int signalNumber) {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, signalNumber);
+  return set;
+}
+
+// A process outside the terminal's foreground group that changes the mode is
+// stopped by SIGTTOU unless it blocks it; nothing here may stop the program.
+void setTerminalMode(const termios& mode, int when) {
+  const sigset_t ttou = setOf(SIGTTOU);
+  sigset_t previous;
+  sigprocmask(SIG_BLOCK, &ttou, &previous);
+  tcsetattr(STDIN_FILENO, when, &mode);
+  sigprocmask(SIG_SETMASK, &previous, nullptr);
+}
+
+void enterKeyMode() {
+  setTerminalMode(keyMode, TCSANOW);
+  keyModeSet = 1;
+}
+
+// Whatever a key sent beyond its first byte (the rest of an arrow key's
+// sequence) is discarded, so that it does not reach the shell.
+void leaveKeyMode() {
+  if (keyModeSet != 0) {
+    setTerminalMode(savedMode, TCSAFLUSH);
+    keyModeSet = 0;
+  }
+}
+
+// After a stop the terminal belongs to whichever job is in the foreground: the
+// program takes it back only if that is the program.
+void resumeKeyMode() {
+  if (inForeground()) {
+    enterKeyMode();
+  } else {
+    keyModeSet = 0;
+  }
+}
 
 // The terminal tests end the program through this handler and check that the
 // mode comes back, but the process it runs in dies of the re-raised signal
 // before gcov can write its counts, so coverage cannot see it run.
 // GCOVR_EXCL_START
 extern "C" void restoreTerminalAndResignal(int signalNumber) {
-  // Nothing more can be done from here if these fail.
-  static_cast<void>(tcsetattr(STDIN_FILENO, TCSANOW, &savedMode));
+  leaveKeyMode();
+  // The signal is blocked while its handler runs: it takes its usual effect
+  // as soon as the handler returns.
   static_cast<void>(std::signal(signalNumber, SIG_DFL));
   static_cast<void>(std::raise(signalNumber));
 }
 // GCOVR_EXCL_STOP
 
+// Ctrl-Z: gives the terminal back in its own mode, stops, and on being
+// continued takes up the wait again.
+extern "C" void restoreTerminalAndStop(int /*signalNumber*/) {
+  const int savedErrno = errno;
+  leaveKeyMode();
+  struct sigaction stopping {};
+  stopping.sa_handler = SIG_DFL;
+  struct sigaction handling {};
+  sigaction(SIGTSTP, &stopping, &handling);
+  static_cast<void>(std::raise(SIGTSTP));
+  const sigset_t tstp = setOf(SIGTSTP);
+  sigprocmask(SIG_UNBLOCK, &tstp, nullptr);  // the program stops here
+  sigaction(SIGTSTP, &handling, nullptr);
+  resumeKeyMode();
+  errno = savedErrno;
+}
+
+// Also continued after a stop the program could not see coming (SIGSTOP).
+extern "C" void resumeAfterStop(int /*signalNumber*/) {
+  const int savedErrno = errno;
+  resumeKeyMode();
+  errno = savedErrno;
+}
+
+using Handler = void (*)(int);
+
+Handler handlerFor(int signalNumber) {
+  if (signalNumber == SIGTSTP) {
+    return restoreTerminalAndStop;
+  }
+  if (signalNumber == SIGCONT) {
+    return resumeAfterStop;
+  }
+  return restoreTerminalAndResignal;
+}
+
 // While alive, the terminal hands over each key at once without echoing it,
-// and an ending signal restores the terminal's mode first.
+// and the handled signals keep the terminal's mode right.
 class SingleKeyMode {
  public:
   SingleKeyMode() {
-    struct sigaction action {};
-    action.sa_handler = restoreTerminalAndResignal;
-    sigemptyset(&action.sa_mask);
-    for (std::size_t i = 0; i < kEndingSignals.size(); ++i) {
-      sigaction(kEndingSignals.at(i), nullptr, &previousActions_.at(i));
-      // A signal the program was started to ignore stays ignored.
-      if (previousActions_.at(i).sa_handler != SIG_IGN) {
-        sigaction(kEndingSignals.at(i), &action, nullptr);
-      }
-    }
-    termios keyMode = savedMode;
+    keyMode = savedMode;
     keyMode.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
     keyMode.c_cc[VMIN] = 1;
     keyMode.c_cc[VTIME] = 0;
-    tcsetattr(STDIN_FILENO, TCSANOW, &keyMode);
+
+    const BlockedSignals blocked;
+    for (std::size_t i = 0; i < kHandledSignals.size(); ++i) {
+      const int signalNumber = kHandledSignals.at(i);
+      struct sigaction action {};
+      action.sa_handler = handlerFor(signalNumber);
+      action.sa_flags = SA_RESTART;
+      sigemptyset(&action.sa_mask);
+      sigaction(signalNumber, nullptr, &previousActions_.at(i));
+      // A signal the program was started to ignore stays ignored.
+      if (previousActions_.at(i).sa_handler != SIG_IGN) {
+        sigaction(signalNumber, &action, nullptr);
+      }
+    }
+    enterKeyMode();
   }
 
   SingleKeyMode(const SingleKeyMode&) = delete;
@@ -67,27 +173,52 @@ class SingleKeyMode {
   SingleKeyMode& operator=(SingleKeyMode&&) = delete;
 
   ~SingleKeyMode() {
-    tcsetattr(STDIN_FILENO, TCSANOW, &savedMode);
-    for (std::size_t i = 0; i < kEndingSignals.size(); ++i) {
-      sigaction(kEndingSignals.at(i), &previousActions_.at(i), nullptr);
+    const BlockedSignals blocked;
+    leaveKeyMode();
+    for (std::size_t i = 0; i < kHandledSignals.size(); ++i) {
+      sigaction(kHandledSignals.at(i), &previousActions_.at(i), nullptr);
     }
   }
 
  private:
-  std::array<struct sigaction, kEndingSignals.size()> previousActions_{};
+  // While alive, none of the handled signals interrupts a change of the
+  // terminal's mode or of the handlers.
+  class BlockedSignals {
+   public:
+    BlockedSignals() {
+      sigset_t handled;
+      sigemptyset(&handled);
+      for (const int signalNumber : kHandledSignals) {
+        sigaddset(&handled, signalNumber);
+      }
+      sigprocmask(SIG_BLOCK, &handled, &previous_);
+    }
+    BlockedSignals(const BlockedSignals&) = delete;
+    BlockedSignals& operator=(const BlockedSignals&) = delete;
+    BlockedSignals(BlockedSignals&&) = delete;
+    BlockedSignals& operator=(BlockedSignals&&) = delete;
+    ~BlockedSignals() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+
+   private:
+    sigset_t previous_{};
+  };
+
+  std::array<struct sigaction, kHandledSignals.size()> previousActions_{};
 };
 
 }  // namespace
 
 void waitForKeyPress() {
-  // Reading the mode succeeds exactly when standard input is a terminal.
-  if (tcgetattr(STDIN_FILENO, &savedMode) != 0 || isatty(STDOUT_FILENO) == 0) {
+  // Reading the mode succeeds exactly when standard input is a terminal. A
+  // job in the background neither owns the terminal's mode nor gets its keys.
+  if (tcgetattr(STDIN_FILENO, &savedMode) != 0 || isatty(STDOUT_FILENO) == 0 || !inForeground()) {
     return;
   }
   std::cout << "Press any key to continue . . ." << std::flush;
   {
     const SingleKeyMode mode;
-    // A key, the end of input or a read error all end the wait.
+    // A key, the end of input or a read error end the wait; the handled
+    // signals restart the read (SA_RESTART) rather than end it.
     char key = 0;
     [[maybe_unused]] const auto bytesRead = read(STDIN_FILENO, &key, 1);
   }

@@ -1,7 +1,8 @@
 #pragma once
 
 // Waits for one key press before the program ends, when there is someone to
-// press it. On Windows this is the command processor's "pause". Elsewhere it
-// prompts and waits only when standard input and output are both terminals,
-// so that piped, redirected and unattended runs never hang.
+// press it: only when standard input and output are both terminals (consoles
+// on Windows) and, on a Unix terminal, the program is the foreground job. So
+// piped, redirected, background and unattended runs never hang. The key is
+// neither echoed nor left behind for the shell.
 void waitForKeyPress();

@@ -12,10 +12,13 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -46,42 +49,102 @@ std::string readAll(int fd) {
   return text;
 }
 
-int scratchFile() {
-  std::string path = "/tmp/mech-heat-test-XXXXXX";
-  const int fd = mkstemp(path.data());
-  unlink(path.c_str());
-  return fd;
-}
+// The standard streams a program is started with; -1 leaves one closed.
+struct Streams {
+  int input;
+  int output;
+  int error;
+};
 
-// Starts the program with the given standard streams; a terminal given as
-// input becomes the program's controlling terminal.
-pid_t start(int input, int output, int error, bool ignoringCtrlC = false) {
-  const pid_t pid = fork();
-  if (pid == 0) {
-    if (ignoringCtrlC) {
-      static_cast<void>(std::signal(SIGINT, SIG_IGN));  // kept through exec, as nohup does
-    }
-    setsid();
-    if (isatty(input) != 0) {
-      ioctl(input, TIOCSCTTY, 0);  // NOLINT(cppcoreguidelines-pro-type-vararg): POSIX's own form
-    }
-    dup2(input, STDIN_FILENO);
-    dup2(output, STDOUT_FILENO);
-    dup2(error, STDERR_FILENO);
-    std::string program = MECH_HEAT_PROGRAM;
-    const std::array<char*, 2> arguments{program.data(), nullptr};
-    execv(program.c_str(), arguments.data());
-    _exit(127);
+// In a child that is about to become the program: the given streams, and the
+// program with the given arguments. Returns only if the program cannot start.
+void execProgram(Streams streams, const std::vector<std::string>& arguments) {
+  for (const auto& [from, to] :
+       {std::pair{streams.input, STDIN_FILENO}, std::pair{streams.output, STDOUT_FILENO},
+        std::pair{streams.error, STDERR_FILENO}}) {
+    static_cast<void>(from < 0 ? close(to) : dup2(from, to));
   }
-  return pid;
+  std::vector<std::string> words{MECH_HEAT_PROGRAM};
+  words.insert(words.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  argv.reserve(words.size() + 1);
+  for (auto& word : words) {
+    argv.push_back(word.data());
+  }
+  argv.push_back(nullptr);
+  execv(argv.front(), argv.data());
 }
 
-// The program ends by itself, with exit status 0, within a few seconds.
-void expectExitsCleanly(pid_t pid, std::string_view context) {
-  const auto status = waitFor(pid, 10s);
-  ASSERT_TRUE(status.has_value()) << "the program waited: " << context;
-  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << context;
+// In a child: leads a new session whose controlling terminal is `terminal`,
+// if it is one; its process group is then the terminal's foreground group.
+void leadSession(int terminal) {
+  setsid();
+  if (isatty(terminal) != 0) {
+    ioctl(terminal, TIOCSCTTY, 0);  // NOLINT(cppcoreguidelines-pro-type-vararg): POSIX's own form
+  }
 }
+
+// Runs the test's child processes and reaps every one of them when the test
+// ends, whatever happened: none outlives its test, and only positive ids of
+// the test's own children are ever signalled.
+class ProgramTest : public testing::Test {
+ protected:
+  void TearDown() override {
+    for (const pid_t pid : children_) {
+      if (waitpid(pid, nullptr, WNOHANG) == 0) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+      }
+    }
+    for (const int fd : fds_) {
+      close(fd);
+    }
+  }
+
+  // Forks; the child runs `child`, which must not return.
+  void spawn(const std::function<void()>& child, pid_t& pid) {
+    pid = fork();
+    ASSERT_GE(pid, 0) << "fork failed";
+    if (pid == 0) {
+      child();
+      _exit(127);
+    }
+    children_.push_back(pid);
+  }
+
+  // Starts the program in a session of its own; a terminal given as input
+  // becomes its controlling terminal. `prepare` runs just before it starts.
+  void start(
+      Streams streams, pid_t& pid, const std::vector<std::string>& arguments = {},
+      const std::function<void()>& prepare = [] {}) {
+    spawn(
+        [&] {
+          prepare();
+          leadSession(streams.input);
+          execProgram(streams, arguments);
+        },
+        pid);
+  }
+
+  // An unlinked file in the temporary folder, open for reading and writing.
+  void scratchFile(int& fd) {
+    std::string path = (std::filesystem::temp_directory_path() / "mech-heat-test-XXXXXX").string();
+    fd = mkostemp(path.data(), O_CLOEXEC);
+    ASSERT_GE(fd, 0) << "mkostemp failed for " << path;
+    unlink(path.c_str());
+    fds_.push_back(fd);
+  }
+
+  // The program ends by itself, with exit status 0, within a few seconds.
+  static void expectExitsCleanly(pid_t pid, std::string_view context) {
+    const auto status = waitFor(pid, 10s);
+    ASSERT_TRUE(status.has_value()) << "the program waited: " << context;
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << context;
+  }
+
+  std::vector<pid_t> children_;
+  std::vector<int> fds_;
+};
 
 // Ends with the final status report's empty line, after ten turns.
 void expectWholeRun(const std::string& out) {
@@ -98,44 +161,152 @@ void expectWholeRun(const std::string& out) {
   EXPECT_TRUE(out.ends_with("\n\n")) << out;
 }
 
-TEST(Program, RunsToTheEndWithoutWaitingWhenNobodyIsThere) {
-  const int devNull = open("/dev/null", O_RDONLY);  // NOLINT(cppcoreguidelines-pro-type-vararg)
-  const int out = scratchFile();
-  const int err = scratchFile();
-  expectExitsCleanly(start(devNull, out, err), "input from /dev/null");
+using Program = ProgramTest;
+
+TEST_F(Program, RunsToTheEndWithoutWaitingWhenNobodyIsThere) {
+  const int devNull =
+      open("/dev/null", O_RDONLY | O_CLOEXEC);  // NOLINT(cppcoreguidelines-pro-type-vararg)
+  fds_.push_back(devNull);
+  int out = -1;
+  int err = -1;
+  ASSERT_NO_FATAL_FAILURE(scratchFile(out));
+  ASSERT_NO_FATAL_FAILURE(scratchFile(err));
+  pid_t pid = -1;
+  ASSERT_NO_FATAL_FAILURE(start({devNull, out, err}, pid));
+  ASSERT_NO_FATAL_FAILURE(expectExitsCleanly(pid, "input from /dev/null"));
   expectWholeRun(readAll(out));
   EXPECT_EQ(readAll(err), "");
-  close(devNull);
-  close(out);
-  close(err);
+}
+
+TEST_F(Program, FailsWhenItsOutputCannotBeWritten) {
+  struct Failure {
+    const char* label;
+    std::function<int()> openOutput;  // -1: standard output closed
+    const char* reason;
+  };
+  const std::vector<Failure> failures{
+      // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): POSIX's own form
+      {"a full device", [] { return open("/dev/full", O_WRONLY | O_CLOEXEC); },
+       "No space left on device"},
+      {"closed standard output", [] { return -1; }, "Bad file descriptor"},
+      {"a closed pipe, SIGPIPE ignored",
+       [] {
+         std::array<int, 2> ends{-1, -1};
+         static_cast<void>(pipe2(ends.data(), O_CLOEXEC));
+         close(ends[0]);
+         return ends[1];
+       },
+       "Broken pipe"},
+  };
+  for (const auto& failure : failures) {
+    SCOPED_TRACE(failure.label);
+    const int output = failure.openOutput();
+    fds_.push_back(output);
+    int err = -1;
+    ASSERT_NO_FATAL_FAILURE(scratchFile(err));
+    pid_t pid = -1;
+    ASSERT_NO_FATAL_FAILURE(start({STDIN_FILENO, output, err}, pid, {}, [] {
+      static_cast<void>(std::signal(SIGPIPE, SIG_IGN));  // kept through exec
+    }));
+    const auto status = waitFor(pid, 10s);
+    ASSERT_TRUE(status.has_value());
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1);
+    EXPECT_EQ(readAll(err),
+              std::string{"mech-heat: cannot write the output: "} + failure.reason + "\n");
+  }
 }
 
 // A program started on a fresh pseudo-terminal, which this test can type into.
-class OnTerminal : public testing::Test {
+class OnTerminal : public ProgramTest {
  protected:
   void SetUp() override {
     ASSERT_EQ(openpty(&terminal_, &programSide_, nullptr, nullptr, nullptr), 0);
+    fds_.insert(fds_.end(), {terminal_, programSide_});
+    // Only the program's standard streams lead to the terminal, so that it
+    // hangs up when the test closes its side.
+    for (const int fd : {terminal_, programSide_}) {
+      ASSERT_EQ(fcntl(fd, F_SETFD, FD_CLOEXEC), 0);  // NOLINT(cppcoreguidelines-pro-type-vararg)
+    }
     ASSERT_EQ(tcgetattr(programSide_, &modeBefore_), 0);
-    err_ = scratchFile();
+    ASSERT_NO_FATAL_FAILURE(scratchFile(err_));
   }
 
-  void TearDown() override {
-    close(terminal_);
-    close(programSide_);
-    close(err_);
+  // Starts the program as a job of a shell on the terminal, in the foreground
+  // or in the background. The shell is the test's child; it reports each stop
+  // of the program and then moves it to the foreground ('f') or the
+  // background ('b'), as the test tells it, and continues it. Unlike a program
+  // that leads its own session, a job with a parent in its session is really
+  // stopped by Ctrl-Z.
+  void startAsJob(
+      bool inForeground, const std::function<void()>& prepare = [] {}) {
+    std::array<int, 2> reports{};
+    std::array<int, 2> orders{};
+    ASSERT_EQ(pipe2(reports.data(), O_CLOEXEC), 0);
+    ASSERT_EQ(pipe2(orders.data(), O_CLOEXEC), 0);
+    fds_.insert(fds_.end(), {reports[0], reports[1], orders[0], orders[1]});
+    fromShell_ = reports[0];
+    toShell_ = orders[1];
+    ASSERT_NO_FATAL_FAILURE(
+        spawn([&] { actAsShell(inForeground, prepare, reports[1], orders[0]); }, pid_));
   }
 
-  // Starts the program and reads its terminal until it prompts.
-  void startAndAwaitPrompt(bool ignoringCtrlC = false) {
-    pid_ = start(programSide_, programSide_, err_, ignoringCtrlC);
+  [[noreturn]] void actAsShell(bool inForeground, const std::function<void()>& prepare, int reports,
+                               int orders) const {
+    leadSession(programSide_);
+    // A shell sets the foreground group while it is in the background itself.
+    static_cast<void>(std::signal(SIGTTOU, SIG_IGN));
+    const pid_t job = fork();
+    if (job == 0) {
+      setpgid(0, 0);
+      if (inForeground) {
+        tcsetpgrp(programSide_, getpid());
+      }
+      static_cast<void>(std::signal(SIGTTOU, SIG_DFL));
+      prepare();
+      execProgram({programSide_, programSide_, err_}, {});
+      _exit(127);
+    }
+    if (job < 0) {
+      _exit(126);
+    }
+    setpgid(job, job);
+    int status = 0;
+    while (waitpid(job, &status, WUNTRACED) == job && WIFSTOPPED(status)) {
+      char order = 0;
+      if (write(reports, "S", 1) != 1 || read(orders, &order, 1) != 1) {
+        break;
+      }
+      tcsetpgrp(programSide_, order == 'f' ? job : getpgrp());
+      kill(-job, SIGCONT);
+    }
+    _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
+  }
+
+  // The shell's report that the program stopped.
+  void awaitStop() const {
+    pollfd ready{fromShell_, POLLIN, 0};
+    ASSERT_EQ(poll(&ready, 1, 10000), 1) << "the program did not stop";
+    char report = 0;
+    ASSERT_EQ(read(fromShell_, &report, 1), 1);
+  }
+
+  void tellShell(char order) const { ASSERT_EQ(write(toShell_, &order, 1), 1); }
+
+  // Reads the terminal until the program prompts and is waiting for a key.
+  void awaitPrompt() {
     const auto deadline = std::chrono::steady_clock::now() + 10s;
     while (screen_.find(kPrompt) == std::string::npos &&
            std::chrono::steady_clock::now() < deadline) {
       readScreen(100ms);
     }
     ASSERT_NE(screen_.find(kPrompt), std::string::npos) << screen_;
-    std::this_thread::sleep_for(200ms);
+    ASSERT_NO_FATAL_FAILURE(awaitKeyMode());
     ASSERT_FALSE(waitFor(pid_, 0ms).has_value()) << "the program did not wait";
+  }
+
+  void startAndAwaitPrompt(const std::function<void()>& prepare = [] {}) {
+    ASSERT_NO_FATAL_FAILURE(start({programSide_, programSide_, err_}, pid_, {}, prepare));
+    ASSERT_NO_FATAL_FAILURE(awaitPrompt());
   }
 
   void readScreen(std::chrono::milliseconds limit) {
@@ -150,33 +321,54 @@ class OnTerminal : public testing::Test {
     }
   }
 
+  [[nodiscard]] termios mode() const {
+    termios now{};
+    tcgetattr(programSide_, &now);
+    return now;
+  }
+
+  // The terminal hands over single keys without echo, within a few seconds.
+  void awaitKeyMode() const {
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while ((mode().c_lflag & static_cast<tcflag_t>(ICANON | ECHO)) != 0) {
+      ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "no one-key mode";
+      std::this_thread::sleep_for(10ms);
+    }
+  }
+
   void expectModeRestored() const {
-    termios modeAfter{};
-    ASSERT_EQ(tcgetattr(programSide_, &modeAfter), 0);
+    const termios modeAfter = mode();
     EXPECT_EQ(modeAfter.c_lflag, modeBefore_.c_lflag);
     EXPECT_EQ(modeAfter.c_cc[VMIN], modeBefore_.c_cc[VMIN]);
+  }
+
+  void typeKey(std::string_view keys) const {
+    ASSERT_EQ(write(terminal_, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
   }
 
   int terminal_ = -1;
   int programSide_ = -1;
   int err_ = -1;
+  int fromShell_ = -1;
+  int toShell_ = -1;
   termios modeBefore_{};
   pid_t pid_ = -1;
   std::string screen_;
 };
 
 TEST_F(OnTerminal, WaitsForOneKeyThenExits) {
-  startAndAwaitPrompt();
-  termios modeWhileWaiting{};
-  tcgetattr(programSide_, &modeWhileWaiting);
-  EXPECT_EQ(modeWhileWaiting.c_lflag & static_cast<tcflag_t>(ICANON | ECHO), 0U);
-
-  ASSERT_EQ(write(terminal_, "k", 1), 1);
-  expectExitsCleanly(pid_, "after a key");
+  ASSERT_NO_FATAL_FAILURE(startAndAwaitPrompt());
+  // An arrow key sends three bytes: one ends the wait, the rest is discarded.
+  ASSERT_NO_FATAL_FAILURE(typeKey("\x1b[A"));
+  ASSERT_NO_FATAL_FAILURE(expectExitsCleanly(pid_, "after a key"));
   readScreen(100ms);
   EXPECT_TRUE(screen_.ends_with(kPrompt + "\r\n")) << "the key was echoed: " << screen_;
   expectModeRestored();
   EXPECT_EQ(readAll(err_), "");
+  // What the shell reads next is what is typed next, not the rest of the key.
+  ASSERT_NO_FATAL_FAILURE(typeKey("\n"));
+  std::array<char, 16> next{};
+  EXPECT_EQ(read(programSide_, next.data(), next.size()), 1);
 }
 
 TEST_F(OnTerminal, RestoresTheTerminalWhenEndedDuringTheWait) {
@@ -188,9 +380,9 @@ TEST_F(OnTerminal, RestoresTheTerminalWhenEndedDuringTheWait) {
   for (const Ending ending : {Ending{"Ctrl-C", true, SIGINT}, Ending{"kill", false, SIGTERM}}) {
     SCOPED_TRACE(ending.label);
     screen_.clear();
-    startAndAwaitPrompt();
+    ASSERT_NO_FATAL_FAILURE(startAndAwaitPrompt());
     if (ending.typeCtrlC) {
-      ASSERT_EQ(write(terminal_, "\x03", 1), 1);
+      ASSERT_NO_FATAL_FAILURE(typeKey("\x03"));
     } else {
       kill(pid_, ending.signal);
     }
@@ -202,19 +394,74 @@ TEST_F(OnTerminal, RestoresTheTerminalWhenEndedDuringTheWait) {
 }
 
 TEST_F(OnTerminal, KeepsIgnoringCtrlCWhenStartedSo) {
-  startAndAwaitPrompt(true);
-  ASSERT_EQ(write(terminal_, "\x03", 1), 1);
+  // Ignored signals are kept through exec, as nohup relies on.
+  ASSERT_NO_FATAL_FAILURE(
+      startAndAwaitPrompt([] { static_cast<void>(std::signal(SIGINT, SIG_IGN)); }));
+  ASSERT_NO_FATAL_FAILURE(typeKey("\x03"));
   ASSERT_FALSE(waitFor(pid_, 200ms).has_value()) << "Ctrl-C ended the wait";
-  ASSERT_EQ(write(terminal_, "k", 1), 1);
-  expectExitsCleanly(pid_, "after a key, Ctrl-C ignored");
+  ASSERT_NO_FATAL_FAILURE(typeKey("k"));
+  ASSERT_NO_FATAL_FAILURE(expectExitsCleanly(pid_, "after a key, Ctrl-C ignored"));
   expectModeRestored();
 }
 
-TEST_F(OnTerminal, DoesNotWaitWhenOutputIsRedirected) {
-  const int out = scratchFile();
-  expectExitsCleanly(start(programSide_, out, err_), "output in a file");
+TEST_F(OnTerminal, FailsWhenTheTerminalHangsUpDuringTheWait) {
+  ASSERT_NO_FATAL_FAILURE(
+      startAndAwaitPrompt([] { static_cast<void>(std::signal(SIGHUP, SIG_IGN)); }));
+  std::erase(fds_, terminal_);
+  close(terminal_);  // as when the terminal's window closes under nohup
+  terminal_ = -1;
+  const auto status = waitFor(pid_, 10s);
+  ASSERT_TRUE(status.has_value());
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1);
+  EXPECT_EQ(readAll(err_), "mech-heat: cannot write the output: Input/output error\n");
+}
+
+TEST_F(OnTerminal, DoesNotWaitWhenOutputIsRedirectedOrInTheBackground) {
+  int out = -1;
+  ASSERT_NO_FATAL_FAILURE(scratchFile(out));
+  pid_t redirected = -1;
+  ASSERT_NO_FATAL_FAILURE(start({programSide_, out, err_}, redirected));
+  ASSERT_NO_FATAL_FAILURE(expectExitsCleanly(redirected, "output in a file"));
   expectWholeRun(readAll(out));
-  close(out);
+
+  ASSERT_NO_FATAL_FAILURE(startAsJob(false));
+  ASSERT_NO_FATAL_FAILURE(expectExitsCleanly(pid_, "a background job"));
+  readScreen(100ms);
+  EXPECT_EQ(screen_.find(kPrompt), std::string::npos);
+  expectModeRestored();
+  EXPECT_EQ(readAll(err_), "");
+}
+
+TEST_F(OnTerminal, TakesUpTheWaitAgainAfterCtrlZ) {
+  ASSERT_NO_FATAL_FAILURE(startAsJob(true));
+  ASSERT_NO_FATAL_FAILURE(awaitPrompt());
+  ASSERT_NO_FATAL_FAILURE(typeKey("\x1a"));  // Ctrl-Z
+  ASSERT_NO_FATAL_FAILURE(awaitStop());
+  expectModeRestored();
+  // Continued in the background, it leaves the terminal to the shell and is
+  // stopped again as soon as it reads.
+  ASSERT_NO_FATAL_FAILURE(tellShell('b'));
+  ASSERT_NO_FATAL_FAILURE(awaitStop());
+  expectModeRestored();
+  ASSERT_NO_FATAL_FAILURE(tellShell('f'));
+  ASSERT_NO_FATAL_FAILURE(awaitKeyMode());
+  ASSERT_NO_FATAL_FAILURE(typeKey("k"));
+  ASSERT_NO_FATAL_FAILURE(expectExitsCleanly(pid_, "after fg and a key"));
+  readScreen(100ms);
+  EXPECT_TRUE(screen_.ends_with(kPrompt + "\r\n")) << "the key was echoed: " << screen_;
+  expectModeRestored();
+}
+
+TEST_F(OnTerminal, EndsTheWaitWhenItCannotReadInTheBackground) {
+  // Ignoring SIGTTIN turns a read from the background into a read error.
+  ASSERT_NO_FATAL_FAILURE(
+      startAsJob(true, [] { static_cast<void>(std::signal(SIGTTIN, SIG_IGN)); }));
+  ASSERT_NO_FATAL_FAILURE(awaitPrompt());
+  ASSERT_NO_FATAL_FAILURE(typeKey("\x1a"));
+  ASSERT_NO_FATAL_FAILURE(awaitStop());
+  ASSERT_NO_FATAL_FAILURE(tellShell('b'));
+  ASSERT_NO_FATAL_FAILURE(expectExitsCleanly(pid_, "continued in the background"));
+  expectModeRestored();
 }
 
 }  // namespace
