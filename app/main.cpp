@@ -1,15 +1,85 @@
-#include "heat/mech_heat_system.hpp"
+#include <algorithm>
+#include <chrono>
+#include <ctime>
+#include <exception>
+#include <iostream>
+#include <optional>
+#include <thread>
+#include <variant>
+
+#include "batch.hpp"
+#include "batch_report.hpp"
+#include "command_line.hpp"
 #include "output.hpp"
+#include "progress.hpp"
 #include "simulation.hpp"
 #include "wait_for_key.hpp"
 
-int main() {
-  heat::MechHeatSystem mech;
-  simulation::run(mech, simulation::clockSeededRand());
+namespace {
+
+int playNarrated(command_line::Options& options) {
+  simulation::run(options.mech, options.turns, simulation::seededRand(options.seed));
   // Nobody is asked for a key behind output that was lost.
   if (!outputWritten()) {
     return 1;
   }
-  waitForKeyPress();
+  if (options.wait) {
+    waitForKeyPress();
+  }
   return outputWritten() ? 0 : 1;
+}
+
+int playBatch(const command_line::Options& options) {
+  const batch::Settings settings{
+      options.mech, options.turns, *options.runs,
+      options.seed.value_or(static_cast<std::uint32_t>(std::time(nullptr))),
+      options.jobs.value_or(std::max(1U, std::thread::hardware_concurrency()))};
+  std::optional<ProgressLine> progress;
+  if (errorIsTerminal()) {
+    progress.emplace(std::cerr, settings.runs, std::chrono::seconds{1});
+  }
+  const batch::Result result = batch::play(settings, [&](std::uint64_t runsDone) {
+    if (progress) {
+      progress->show(runsDone);
+    }
+  });
+  progress.reset();
+  if (options.json) {
+    batch::printJson(std::cout, result);
+  } else {
+    batch::printSummary(std::cout, result);
+  }
+  return outputWritten() ? 0 : 1;
+}
+
+int run(int argc, char* argv[]) {
+  auto parsed = command_line::parse(argc, argv);
+  if (const auto* error = std::get_if<command_line::Error>(&parsed)) {
+    std::cerr << "mech-heat: " << error->message << "\nTry 'mech-heat --help'.\n";
+    return 2;
+  }
+  auto& options = std::get<command_line::Options>(parsed);
+  switch (options.action) {
+    case command_line::Options::Action::ShowHelp:
+      std::cout << command_line::usage();
+      return outputWritten() ? 0 : 1;
+    case command_line::Options::Action::ShowVersion:
+      std::cout << command_line::version();
+      return outputWritten() ? 0 : 1;
+    case command_line::Options::Action::Run:
+      break;
+  }
+  return options.runs ? playBatch(options) : playNarrated(options);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  try {
+    return run(argc, argv);
+  } catch (const std::exception& failure) {
+    // Out of memory, or no thread could be started.
+    std::cerr << "mech-heat: " << failure.what() << std::endl;
+    return 1;
+  }
 }

@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "heat/mech_heat_system.hpp"
+#include "state_bits.hpp"
 
 namespace {
 
@@ -159,34 +160,57 @@ extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider input{data, size};
+  // Any mech the command line can start with.
   MechHeatSystem mech;
+  mech.heatsinkCount = input.ConsumeIntegralInRange(0, 1'000);
+  mech.heatsinkType = input.ConsumeBool() ? heat::HeatsinkType::Double : heat::HeatsinkType::Single;
+  mech.coolantLiters = input.ConsumeIntegralInRange(0, 10'000);
+  const std::int32_t fullTank = mech.coolantLiters;
+  MechHeatSystem silent = mech;
   while (input.remaining_bytes() > 0) {
     capturedOutput().str("");
     const std::int32_t litersBefore = mech.coolantLiters;
     const bool criticalBefore = mech.criticalTemperature;
     switch (input.ConsumeIntegralInRange(0, 5)) {
-      case 0:
-        mech.setEnvironment(static_cast<heat::Environment>(input.ConsumeIntegral<std::int32_t>()));
+      case 0: {
+        const auto environment =
+            static_cast<heat::Environment>(input.ConsumeIntegral<std::int32_t>());
+        mech.setEnvironment(environment);
+        silent.enterEnvironment(environment);
         break;
-      case 1:
-        mech.useCoolant(input.ConsumeIntegral<std::int32_t>());
+      }
+      case 1: {
+        const auto liters = input.ConsumeIntegral<std::int32_t>();
+        mech.useCoolant(liters);
+        static_cast<void>(silent.drawCoolant(liters));
         break;
-      case 2:
-        mech.pendingHeat += input.ConsumeFloatingPointInRange(0.0, 1e6);
+      }
+      case 2: {
+        const double heat = input.ConsumeFloatingPointInRange(0.0, 1e6);
+        mech.pendingHeat += heat;
+        silent.pendingHeat += heat;
         break;
-      case 3:
-        mech.heatsinkDamage += input.ConsumeFloatingPointInRange(0.0F, 1.0F);
+      }
+      case 3: {
+        const float damage = input.ConsumeFloatingPointInRange(0.0F, 1.0F);
+        mech.heatsinkDamage += damage;
+        silent.heatsinkDamage += damage;
         break;
+      }
       case 4:
         mech.updateCooling();
+        silent.cool();
         checkUpdate(mech, criticalBefore);
         break;
       default:
         mech.printStatusReport();
         break;
     }
-    require(mech.coolantLiters >= 0 && mech.coolantLiters <= 100, "tank within 0 to 100");
+    require(mech.coolantLiters >= 0 && mech.coolantLiters <= fullTank,
+            "tank within 0 and its start");
     require(mech.coolantLiters <= litersBefore, "tank never grows");
+    require(test_support::stateBits(mech) == test_support::stateBits(silent),
+            "silent steps leave the narrated state");
     checkLines(capturedOutput().view());
   }
   return 0;

@@ -42,8 +42,7 @@ std::string environmentName(Environment environment) {
 float environmentFactor(Environment environment) { return traitsOf(environment).coolingFactor; }
 
 void MechHeatSystem::setEnvironment(Environment newEnvironment) {
-  environment = newEnvironment;
-  baseCoolingFactor = environmentFactor(newEnvironment);
+  enterEnvironment(newEnvironment);
   std::cout << "Changing environment to: " << environmentName(newEnvironment) << std::endl;
 }
 

@@ -163,19 +163,66 @@ void expectWholeRun(const std::string& out) {
 
 using Program = ProgramTest;
 
-TEST_F(Program, RunsToTheEndWithoutWaitingWhenNobodyIsThere) {
-  const int devNull =
-      open("/dev/null", O_RDONLY | O_CLOEXEC);  // NOLINT(cppcoreguidelines-pro-type-vararg)
-  fds_.push_back(devNull);
-  int out = -1;
-  int err = -1;
-  ASSERT_NO_FATAL_FAILURE(scratchFile(out));
-  ASSERT_NO_FATAL_FAILURE(scratchFile(err));
-  pid_t pid = -1;
-  ASSERT_NO_FATAL_FAILURE(start({devNull, out, err}, pid));
-  ASSERT_NO_FATAL_FAILURE(expectExitsCleanly(pid, "input from /dev/null"));
-  expectWholeRun(readAll(out));
-  EXPECT_EQ(readAll(err), "");
+TEST_F(Program, AnswersItsCommandLine) {
+  struct Outcome {
+    int status;
+    std::string out;
+    std::string err;
+  };
+  const auto runWith = [&](const std::vector<std::string>& arguments) {
+    const int devNull =
+        open("/dev/null", O_RDONLY | O_CLOEXEC);  // NOLINT(cppcoreguidelines-pro-type-vararg)
+    fds_.push_back(devNull);
+    int out = -1;
+    int err = -1;
+    pid_t pid = -1;
+    scratchFile(out);
+    scratchFile(err);
+    start({devNull, out, err}, pid, arguments);
+    const auto status = waitFor(pid, 10s);
+    return Outcome{status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1, readAll(out),
+                   readAll(err)};
+  };
+
+  const auto plain = runWith({});
+  EXPECT_EQ(plain.status, 0);
+  expectWholeRun(plain.out);
+  EXPECT_EQ(plain.err, "");
+
+  const auto seeded = runWith({"--seed", "42"});
+  EXPECT_EQ(seeded.status, 0);
+  EXPECT_EQ(runWith({"--seed=42"}).out, seeded.out);
+  EXPECT_NE(runWith({"--seed", "43"}).out, seeded.out);
+
+  struct Case {
+    std::vector<std::string> arguments;
+    int status;
+    std::string outStart;
+    std::string err;
+  };
+  const std::string hint = "\nTry 'mech-heat --help'.\n";
+  const Case cases[] = {
+      {{"--help"}, 0, "Usage: mech-heat [OPTION]...\n", ""},
+      {{"--version"}, 0, "mech-heat 1.0.0\n", ""},
+      {{"--runs", "3", "--seed", "5", "--json"},
+       0,
+       "{\"runs\": 3, \"turns\": 10, \"seed\": 5,\n",
+       ""},
+      {{"--turns", "12x"},
+       2,
+       "",
+       "mech-heat: invalid value '12x' for --turns: expected a whole number from 1 to 1000000" +
+           hint},
+      {{"--bogus"}, 2, "", "mech-heat: unknown option '--bogus'" + hint},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments.front());
+    const auto outcome = runWith(c.arguments);
+    EXPECT_EQ(outcome.status, c.status);
+    EXPECT_TRUE(outcome.out.starts_with(c.outStart) && (c.status == 0 || outcome.out.empty()))
+        << outcome.out;
+    EXPECT_EQ(outcome.err, c.err);
+  }
 }
 
 TEST_F(Program, FailsWhenItsOutputCannotBeWritten) {
@@ -416,7 +463,15 @@ TEST_F(OnTerminal, FailsWhenTheTerminalHangsUpDuringTheWait) {
   EXPECT_EQ(readAll(err_), "mech-heat: cannot write the output: Input/output error\n");
 }
 
-TEST_F(OnTerminal, DoesNotWaitWhenOutputIsRedirectedOrInTheBackground) {
+TEST_F(OnTerminal, DoesNotWaitWhenToldNotToOrOutputIsRedirectedOrInTheBackground) {
+  pid_t toldNotTo = -1;
+  ASSERT_NO_FATAL_FAILURE(start({programSide_, programSide_, err_}, toldNotTo, {"--no-wait"}));
+  ASSERT_NO_FATAL_FAILURE(expectExitsCleanly(toldNotTo, "--no-wait"));
+  pid_t batch = -1;
+  ASSERT_NO_FATAL_FAILURE(
+      start({programSide_, programSide_, programSide_}, batch, {"--runs", "9"}));
+  ASSERT_NO_FATAL_FAILURE(expectExitsCleanly(batch, "a batch"));
+
   int out = -1;
   ASSERT_NO_FATAL_FAILURE(scratchFile(out));
   pid_t redirected = -1;

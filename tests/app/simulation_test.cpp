@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include <cstddef>
 #include <fstream>
 #include <iostream>
@@ -10,6 +12,8 @@
 #include "capture_stdout.hpp"
 #include "heat/mech_heat_system.hpp"
 #include "simulation.hpp"
+#include "state_bits.hpp"
+#include "turn.hpp"
 
 namespace simulation {
 namespace {
@@ -57,7 +61,17 @@ std::string readTranscript(const std::string& name) {
 struct ScriptedRun {
   std::string transcript;
   std::vector<TurnDraws> turns;
+  heat::MechHeatSystem mech{};
 };
+
+heat::MechHeatSystem configuredMech() {
+  heat::MechHeatSystem mech;
+  mech.heatsinkCount = 12;
+  mech.heatsinkType = heat::HeatsinkType::Double;
+  mech.coolantLiters = 30;
+  mech.enterEnvironment(heat::Environment::Water);
+  return mech;
+}
 
 TEST(SimulationRun, PrintsTheTranscriptOfItsDraws) {
   // clang-format off
@@ -70,13 +84,20 @@ TEST(SimulationRun, PrintsTheTranscriptOfItsDraws) {
       {"coolant_and_heatsinks_run_out.txt",
        {{59, 40, 2}, {59, 40, 2}, {59, 40, 2}, {59, 40, 2}, {59, 40, 4},
         {59, 40, 4}, {59, 40, 4}, {50, 40, 3}, {45, 7, 4}, {41, 3, 0}}},
+      // Twelve double heatsinks starting in water with 30 liters, over twelve
+      // turns: the tank runs dry early and the damage passes 100 %.
+      {"configured_mech.txt",
+       {{45, 8, 1}, {59, 40, 2}, {30, 5, 0}, {58, 20, 4}, {50, 3, 2}, {57, 12, 3},
+        {10, 30, 4}, {59, 9, 3}, {41, 1, 4}, {59, 33, 4}, {40, 10, 1}, {55, 2, 0}},
+       configuredMech()},
   };
   // clang-format on
   for (const auto& scripted : runs) {
     SCOPED_TRACE(scripted.transcript);
     ScriptedRandom random{scripted.turns};
-    heat::MechHeatSystem mech;
-    const auto output = captureStdout([&] { run(mech, random.source()); });
+    auto mech = scripted.mech;
+    const auto turns = static_cast<int>(scripted.turns.size());
+    const auto output = captureStdout([&] { run(mech, turns, random.source()); });
     EXPECT_EQ(output.text, readTranscript(scripted.transcript));
     EXPECT_TRUE(random.allUsed());
   }
@@ -85,14 +106,38 @@ TEST(SimulationRun, PrintsTheTranscriptOfItsDraws) {
 TEST(SimulationRun, SeedsOnceAfterTheFirstReport) {
   const auto newMechReport = captureStdout([] { heat::MechHeatSystem{}.printStatusReport(); }).text;
   const std::string marker = "<seeded>";
-  ScriptedRandom random{std::vector<TurnDraws>(kTurnCount, TurnDraws{10, 30, 4})};
+  ScriptedRandom random{std::vector<TurnDraws>(kDefaultTurnCount, TurnDraws{10, 30, 4})};
   heat::MechHeatSystem mech;
 
-  const auto output =
-      captureStdout([&] { run(mech, random.source([&] { std::cout << marker; })); });
+  const auto output = captureStdout(
+      [&] { run(mech, kDefaultTurnCount, random.source([&] { std::cout << marker; })); });
 
   EXPECT_EQ(output.text.find(marker), newMechReport.size());
   EXPECT_EQ(output.text.rfind(marker), newMechReport.size());
+}
+
+TEST(SimulationRun, LeavesTheStateThatTheSilentStepsLeave) {
+  std::mt19937 generator{2024};  // NOLINT(cert-msc32-c,cert-msc51-cpp): the same turns every time
+  std::vector<TurnDraws> turns(3'000);
+  for (auto& draws : turns) {
+    draws = TurnDraws{std::uniform_int_distribution{0, 59}(generator),
+                      std::uniform_int_distribution{1, 40}(generator),
+                      std::uniform_int_distribution{0, 4}(generator)};
+  }
+  heat::MechHeatSystem noHeatsinks;
+  noHeatsinks.heatsinkCount = 0;
+  noHeatsinks.coolantLiters = 10'000;
+  for (const auto& start : {heat::MechHeatSystem{}, configuredMech(), noHeatsinks}) {
+    ScriptedRandom random{turns};
+    auto narrated = start;
+    captureStdout([&] { run(narrated, static_cast<int>(turns.size()), random.source()); });
+    auto silent = start;
+    const SilentEvents events{silent};
+    for (const auto& draws : turns) {
+      playTurn(events, draws);
+    }
+    EXPECT_EQ(test_support::stateBits(narrated), test_support::stateBits(silent));
+  }
 }
 
 }  // namespace

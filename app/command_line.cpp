@@ -1,0 +1,274 @@
+#include "command_line.hpp"
+
+#include <getopt.h>
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstddef>
+#include <limits>
+#include <span>
+#include <string>
+#include <system_error>
+
+namespace command_line {
+namespace {
+
+// getopt_long's values for the long options, above every character value.
+enum OptionId : int {
+  kSeed = 256,
+  kTurns,
+  kHeatsinks,
+  kDouble,
+  kCoolant,
+  kEnvironment,
+  kNoWait,
+  kRuns,
+  kJobs,
+  kJson,
+  kHelp,
+  kVersion,
+};
+
+constexpr std::array kLongOptions{
+    option{"seed", required_argument, nullptr, kSeed},
+    option{"turns", required_argument, nullptr, kTurns},
+    option{"heatsinks", required_argument, nullptr, kHeatsinks},
+    option{"double", no_argument, nullptr, kDouble},
+    option{"coolant", required_argument, nullptr, kCoolant},
+    option{"environment", required_argument, nullptr, kEnvironment},
+    option{"no-wait", no_argument, nullptr, kNoWait},
+    option{"runs", required_argument, nullptr, kRuns},
+    option{"jobs", required_argument, nullptr, kJobs},
+    option{"json", no_argument, nullptr, kJson},
+    option{"help", no_argument, nullptr, kHelp},
+    option{"version", no_argument, nullptr, kVersion},
+    option{nullptr, 0, nullptr, 0},
+};
+
+struct NumberRange {
+  int id;
+  std::uint64_t min;
+  std::uint64_t max;
+};
+
+constexpr std::array kNumberRanges{
+    NumberRange{kSeed, 0, std::numeric_limits<std::uint32_t>::max()},
+    NumberRange{kTurns, 1, 1'000'000},
+    NumberRange{kHeatsinks, 0, 1'000},
+    NumberRange{kCoolant, 0, 10'000},
+    NumberRange{kRuns, 1, 1'000'000'000'000},
+    NumberRange{kJobs, 1, 256},
+};
+
+struct EnvironmentName {
+  heat::Environment environment;
+  std::string_view name;
+};
+
+constexpr std::array kEnvironmentNames{
+    EnvironmentName{heat::Environment::Space, "space"},
+    EnvironmentName{heat::Environment::Water, "water"},
+    EnvironmentName{heat::Environment::HotAir, "hot-air"},
+    EnvironmentName{heat::Environment::ColdAir, "cold-air"},
+    EnvironmentName{heat::Environment::TemperateAir, "temperate-air"},
+};
+
+constexpr std::string_view kUsage =
+    "Usage: mech-heat [OPTION]...\n"
+    "Play one mech's heat budget over random turns: each turn adds heat and may\n"
+    "move the mech, draw coolant or damage the heatsinks, then cools it. Every\n"
+    "event and rate is narrated, between a status report before the first turn\n"
+    "and one after the last.\n"
+    "\n"
+    "Options:\n"
+    "      --seed=N            seed the generator with N (0 to 4294967295) instead\n"
+    "                          of the clock; a run seeded with N replays a run\n"
+    "                          started when the clock read N seconds\n"
+    "      --turns=N           play N turns (1 to 1000000; default 10)\n"
+    "      --heatsinks=N       start with N heatsinks (0 to 1000; default 10)\n"
+    "      --double            start with double heatsinks (default single)\n"
+    "      --coolant=L         start with L liters of coolant (0 to 10000;\n"
+    "                          default 100)\n"
+    "      --environment=NAME  start in NAME: space, water, hot-air, cold-air or\n"
+    "                          temperate-air (default temperate-air)\n"
+    "      --no-wait           do not wait for a key at the end\n"
+    "      --runs=N            play N silent runs (1 to 1000000000000) and print how\n"
+    "                          often the mech overheated, went critical and ran out\n"
+    "                          of coolant, turn by turn, and its final heat\n"
+    "      --jobs=N            play a batch's runs on N threads (1 to 256; default:\n"
+    "                          the machine's); the summary does not depend on it\n"
+    "      --json              print a batch's summary as one JSON object\n"
+    "  -h, --help              show this help and exit\n"
+    "      --version           show the version and exit\n"
+    "\n"
+    "On a terminal the program waits for one key at the end; when its input or\n"
+    "output is not a terminal it ends at once. A batch never waits, and shows its\n"
+    "progress on standard error when that is a terminal.\n"
+    "\n"
+    "Exit status:\n"
+    "  0  success\n"
+    "  1  the output could not be written\n"
+    "  2  bad command line\n"
+    "\n"
+    "Examples:\n"
+    "  mech-heat --seed 42\n"
+    "  mech-heat --seed 7 --double --environment water\n"
+    "  mech-heat --runs 100000 --heatsinks 12 --turns 20\n";
+
+constexpr std::string_view kVersionText = "mech-heat " MECH_HEAT_VERSION "\n";
+
+const option* longOption(int id) { return std::ranges::find(kLongOptions, id, &option::val); }
+
+std::string spelling(int id) { return std::string{"--"} + longOption(id)->name; }
+
+// The values an option takes, in words.
+std::string allowedValues(int id) {
+  if (id == kEnvironment) {
+    return "one of space, water, hot-air, cold-air, temperate-air";
+  }
+  const auto* range = std::ranges::find(kNumberRanges, id, &NumberRange::id);
+  return "a whole number from " + std::to_string(range->min) + " to " + std::to_string(range->max);
+}
+
+Error invalidValue(int id, std::string_view value) {
+  return Error{"invalid value '" + std::string{value} + "' for " + spelling(id) + ": expected " +
+               allowedValues(id)};
+}
+
+// A plain decimal number within the option's range: no sign, no spaces, no
+// other base, nothing after it.
+std::optional<std::uint64_t> wholeNumber(int id, std::string_view text) {
+  const auto* range = std::ranges::find(kNumberRanges, id, &NumberRange::id);
+  std::uint64_t value = 0;
+  const char* const end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, value);
+  if (error != std::errc{} || stop != end || value < range->min || value > range->max) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+// The message for what getopt_long rejected. `argument` is the word it was
+// reading; `optopt` names the option, or is 0 for an unknown long one.
+Error rejected(int optionValue, std::string_view argument) {
+  if (optionValue >= kSeed) {
+    return Error{"option '" + spelling(optionValue) + "' " +
+                 (longOption(optionValue)->has_arg == no_argument
+                      ? std::string{"takes no value"}
+                      : "needs a value: " + allowedValues(optionValue))};
+  }
+  if (optionValue != 0) {
+    return Error{"unknown option '-" + std::string(1, static_cast<char>(optionValue)) + "'"};
+  }
+  const std::string_view name = argument.substr(0, argument.find('='));
+  const auto matches = std::ranges::count_if(kLongOptions, [&](const option& candidate) {
+    return candidate.name != nullptr && ("--" + std::string{candidate.name}).starts_with(name);
+  });
+  if (name.size() > 2 && matches > 1) {
+    return Error{"option '" + std::string{name} + "' is ambiguous"};
+  }
+  return Error{"unknown option '" + std::string{name} + "'"};
+}
+
+// Applies one option with its value; an error when the value is not one it takes.
+std::optional<Error> apply(Options& options, int id, std::string_view value) {
+  if (id == kEnvironment) {
+    const auto* known = std::ranges::find(kEnvironmentNames, value, &EnvironmentName::name);
+    if (known == kEnvironmentNames.end()) {
+      return invalidValue(id, value);
+    }
+    // Silently: the first status report shows where the mech starts.
+    options.mech.enterEnvironment(known->environment);
+    return std::nullopt;
+  }
+  const auto number = wholeNumber(id, value);
+  if (!number) {
+    return invalidValue(id, value);
+  }
+  switch (id) {
+    case kSeed:
+      options.seed = static_cast<std::uint32_t>(*number);
+      break;
+    case kTurns:
+      options.turns = static_cast<int>(*number);
+      break;
+    case kHeatsinks:
+      options.mech.heatsinkCount = static_cast<std::int32_t>(*number);
+      break;
+    case kRuns:
+      options.runs = *number;
+      break;
+    case kJobs:
+      options.jobs = static_cast<unsigned>(*number);
+      break;
+    default:  // kCoolant
+      options.mech.coolantLiters = static_cast<std::int32_t>(*number);
+      break;
+  }
+  return std::nullopt;
+}
+
+// The options read, unless arguments are left over or a batch's option was
+// given without a batch.
+std::variant<Options, Error> finished(const Options& options, std::span<char*> arguments,
+                                      int firstLeft) {
+  if (static_cast<std::size_t>(firstLeft) < arguments.size()) {
+    return Error{"unexpected argument '" +
+                 std::string{arguments[static_cast<std::size_t>(firstLeft)]} + "'"};
+  }
+  if (!options.runs && (options.jobs || options.json)) {
+    return Error{"option '" + spelling(options.json ? kJson : kJobs) + "' needs --runs"};
+  }
+  return options;
+}
+
+}  // namespace
+
+std::variant<Options, Error> parse(int argc, char* argv[]) {
+  const std::span arguments{argv, static_cast<std::size_t>(argc)};
+  Options options;
+  optind = 0;  // a fresh scan, also when called again
+  opterr = 0;  // errors are reported by the caller, in this program's words
+  for (;;) {
+    const int id = getopt_long(argc, argv, ":h", kLongOptions.data(), nullptr);
+    switch (id) {
+      case -1:
+        return finished(options, arguments, optind);
+      case ':':
+      case '?':
+        return rejected(optopt, arguments[static_cast<std::size_t>(optind - 1)]);
+      case 'h':
+      case kHelp:
+        options.action = Options::Action::ShowHelp;
+        return options;
+      case kVersion:
+        options.action = Options::Action::ShowVersion;
+        return options;
+      case kDouble:
+        options.mech.heatsinkType = heat::HeatsinkType::Double;
+        break;
+      case kNoWait:
+        options.wait = false;
+        break;
+      case kJson:
+        options.json = true;
+        break;
+      default:
+        if (auto error = apply(options, id, optarg)) {
+          return *error;
+        }
+        break;
+    }
+  }
+}
+
+std::string_view usage() { return kUsage; }
+
+std::string_view version() { return kVersionText; }
+
+std::string_view environmentOptionName(heat::Environment environment) {
+  return std::ranges::find(kEnvironmentNames, environment, &EnvironmentName::environment)->name;
+}
+
+}  // namespace command_line

@@ -1,0 +1,55 @@
+#include "progress.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <iomanip>
+#include <ostream>
+#include <sstream>
+#include <string>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+ProgressLine::ProgressLine(std::ostream& terminal, std::uint64_t runs,
+                           std::chrono::milliseconds delay)
+    : terminal_{terminal}, runs_{runs}, delay_{delay} {}
+
+ProgressLine::~ProgressLine() {
+  if (shownWidth_ > 0) {
+    terminal_ << '\r' << std::string(shownWidth_, ' ') << '\r' << std::flush;
+  }
+}
+
+void ProgressLine::show(std::uint64_t runsDone) {
+  const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start_;
+  if (elapsed < delay_ || runsDone >= runs_) {
+    return;
+  }
+  const auto done = static_cast<double>(runsDone);
+  const double rate = done / elapsed.count();
+  std::ostringstream line;
+  line << std::fixed << std::setprecision(1) << runsDone << " of " << runs_ << " runs ("
+       << 100.0 * done / static_cast<double>(runs_) << " %), " << std::setprecision(0) << rate
+       << " runs/s";
+  if (runsDone > 0) {
+    line << ", about " << std::ceil(static_cast<double>(runs_ - runsDone) / rate) << " s left";
+  }
+  const std::string text = line.str();
+  // Spaces cover what is left of a longer line shown before.
+  terminal_ << '\r' << text
+            << std::string(shownWidth_ > text.size() ? shownWidth_ - text.size() : 0, ' ')
+            << std::flush;
+  shownWidth_ = std::max(shownWidth_, text.size());
+}
+
+bool errorIsTerminal() {
+#ifdef _WIN32
+  return _isatty(_fileno(stderr)) != 0;
+#else
+  return isatty(STDERR_FILENO) != 0;
+#endif
+}
