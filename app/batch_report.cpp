@@ -68,13 +68,12 @@ void printSummary(std::ostream& out, const Result& result) {
   const Settings& settings = result.settings;
   const heat::MechHeatSystem& mech = settings.mech;
   const bool isDouble = mech.heatsinkType == heat::HeatsinkType::Double;
+  const std::string_view heatsink = isDouble ? "double heatsink" : "single heatsink";
   out << counted(settings.runs, "run") << " of "
       << counted(static_cast<std::uint64_t>(settings.turns), "turn") << ", seed " << settings.seed
-      << ": "
-      << counted(static_cast<std::uint64_t>(mech.heatsinkCount),
-                 isDouble ? "double heatsink" : "single heatsink")
-      << ", " << counted(static_cast<std::uint64_t>(mech.coolantLiters), "liter")
-      << ", starting in " << spaced(command_line::environmentOptionName(mech.environment)) << "\n";
+      << ": " << counted(static_cast<std::uint64_t>(mech.heatsinkCount), heatsink) << ", "
+      << counted(static_cast<std::uint64_t>(mech.coolantLiters), "liter") << ", starting in "
+      << spaced(command_line::environmentOptionName(mech.environment)) << "\n";
 
   const int turnWidth = std::max(4, static_cast<int>(std::to_string(settings.turns).size()));
   out << std::setw(turnWidth) << "turn"
@@ -108,11 +107,12 @@ void printSummary(std::ostream& out, const Result& result) {
 void printJson(std::ostream& out, const Result& result) {
   const Settings& settings = result.settings;
   const heat::MechHeatSystem& mech = settings.mech;
-  const bool isDouble = mech.heatsinkType == heat::HeatsinkType::Double;
+  const std::string_view type =
+      mech.heatsinkType == heat::HeatsinkType::Double ? "double" : "single";
   out << "{" << key("runs") << settings.runs << ", " << key("turns") << settings.turns << ", "
       << key("seed") << settings.seed << ",\n " << key("mech") << "{" << key("heatsinks")
-      << mech.heatsinkCount << ", " << key("heatsinkType") << quoted(isDouble ? "double" : "single")
-      << ", " << key("coolant") << mech.coolantLiters << ", " << key("environment")
+      << mech.heatsinkCount << ", " << key("heatsinkType") << quoted(type) << ", " << key("coolant")
+      << mech.coolantLiters << ", " << key("environment")
       << quoted(command_line::environmentOptionName(mech.environment)) << "},\n " << key("perTurn")
       << "[";
   for (std::size_t turn = 0; turn < result.perTurn.size(); ++turn) {

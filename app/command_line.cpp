@@ -106,15 +106,15 @@ constexpr std::string_view kUsage =
     "output is not a terminal it ends at once. A batch never waits, and shows its\n"
     "progress on standard error when that is a terminal.\n"
     "\n"
-    "Exit status:\n"
-    "  0  success\n"
-    "  1  the output could not be written\n"
-    "  2  bad command line\n"
-    "\n"
     "Examples:\n"
     "  mech-heat --seed 42\n"
+    "      replay the run of seed 42, the same every time\n"
+    "\n"
     "  mech-heat --seed 7 --double --environment water\n"
-    "  mech-heat --runs 100000 --heatsinks 12 --turns 20\n";
+    "      a mech with double heatsinks that starts in water\n"
+    "\n"
+    "  mech-heat --runs 100000 --heatsinks 12 --turns 20\n"
+    "      how often a mech with 12 heatsinks overheats within 20 turns\n";
 
 constexpr std::string_view kVersionText = "mech-heat " MECH_HEAT_VERSION "\n";
 
@@ -152,20 +152,23 @@ std::optional<std::uint64_t> wholeNumber(int id, std::string_view text) {
 // The message for what getopt_long rejected. `argument` is the word it was
 // reading; `optopt` names the option, or is 0 for an unknown long one.
 Error rejected(int optionValue, std::string_view argument) {
+  if (optionValue >= kSeed && longOption(optionValue)->has_arg == no_argument) {
+    return Error{"option '" + spelling(optionValue) + "' takes no value"};
+  }
   if (optionValue >= kSeed) {
-    return Error{"option '" + spelling(optionValue) + "' " +
-                 (longOption(optionValue)->has_arg == no_argument
-                      ? std::string{"takes no value"}
-                      : "needs a value: " + allowedValues(optionValue))};
+    return Error{"option '" + spelling(optionValue) +
+                 "' needs a value: " + allowedValues(optionValue)};
   }
   if (optionValue != 0) {
     return Error{"unknown option '-" + std::string(1, static_cast<char>(optionValue)) + "'"};
   }
-  const std::string_view name = argument.substr(0, argument.find('='));
+  // The option's name ends at an '=' after its first letter.
+  const std::string_view name = argument.substr(0, argument.find('=', 3));
   const auto matches = std::ranges::count_if(kLongOptions, [&](const option& candidate) {
-    return candidate.name != nullptr && ("--" + std::string{candidate.name}).starts_with(name);
+    return candidate.name != nullptr &&
+           std::string_view{candidate.name}.starts_with(name.substr(2));
   });
-  if (name.size() > 2 && matches > 1) {
+  if (matches > 1) {
     return Error{"option '" + std::string{name} + "' is ambiguous"};
   }
   return Error{"unknown option '" + std::string{name} + "'"};

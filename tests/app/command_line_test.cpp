@@ -114,6 +114,8 @@ TEST(CommandLine, ReadsEveryOptionAndRejectsBadInput) {
       {{"--no-wait=yes"}, "option '--no-wait' takes no value"},
       {{"--bogus=1"}, "unknown option '--bogus'"},
       {{"--he"}, "option '--he' is ambiguous"},
+      {{"--h=1"}, "option '--h' is ambiguous"},
+      {{"--=x"}, "unknown option '--=x'"},
       {{"-x"}, "unknown option '-x'"},
       {{"run"}, "unexpected argument 'run'"},
       {{"--", "--seed"}, "unexpected argument '--seed'"},

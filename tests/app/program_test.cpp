@@ -230,12 +230,15 @@ TEST_F(Program, FailsWhenItsOutputCannotBeWritten) {
     const char* label;
     std::function<int()> openOutput;  // -1: standard output closed
     const char* reason;
+    std::vector<std::string> arguments;
   };
   const std::vector<Failure> failures{
       // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): POSIX's own form
-      {"a full device", [] { return open("/dev/full", O_WRONLY | O_CLOEXEC); },
-       "No space left on device"},
-      {"closed standard output", [] { return -1; }, "Bad file descriptor"},
+      {"a full device",
+       [] { return open("/dev/full", O_WRONLY | O_CLOEXEC); },
+       "No space left on device",
+       {}},
+      {"closed standard output", [] { return -1; }, "Bad file descriptor", {}},
       {"a closed pipe, SIGPIPE ignored",
        [] {
          std::array<int, 2> ends{-1, -1};
@@ -243,7 +246,14 @@ TEST_F(Program, FailsWhenItsOutputCannotBeWritten) {
          close(ends[0]);
          return ends[1];
        },
-       "Broken pipe"},
+       "Broken pipe",
+       {}},
+      // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): POSIX's own form
+      {"a batch's summary",
+       [] { return open("/dev/full", O_WRONLY | O_CLOEXEC); },
+       "No space left on device",
+       {"--runs", "2"}},
+      {"help", [] { return -1; }, "Bad file descriptor", {"--help"}},
   };
   for (const auto& failure : failures) {
     SCOPED_TRACE(failure.label);
@@ -252,7 +262,7 @@ TEST_F(Program, FailsWhenItsOutputCannotBeWritten) {
     int err = -1;
     ASSERT_NO_FATAL_FAILURE(scratchFile(err));
     pid_t pid = -1;
-    ASSERT_NO_FATAL_FAILURE(start({STDIN_FILENO, output, err}, pid, {}, [] {
+    ASSERT_NO_FATAL_FAILURE(start({STDIN_FILENO, output, err}, pid, failure.arguments, [] {
       static_cast<void>(std::signal(SIGPIPE, SIG_IGN));  // kept through exec
     }));
     const auto status = waitFor(pid, 10s);

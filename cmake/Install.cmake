@@ -1,0 +1,30 @@
+# What `cmake --install` puts where, in two components: `program` (the
+# executable, its man page and licence) and `development` (the heat model's
+# static library, headers and CMake package, mech-heat::heat).
+include(CMakePackageConfigHelpers)
+
+if(WIN32)
+  # The Windows zip: the executable, the README and the licence side by side.
+  install(TARGETS mech-heat RUNTIME DESTINATION . COMPONENT program)
+  install(FILES README.md LICENSE DESTINATION . COMPONENT program)
+else()
+  install(TARGETS mech-heat RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
+  install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/mech-heat
+    RENAME copyright COMPONENT program)
+  install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/libmech-heat-dev
+    RENAME copyright COMPONENT development)
+endif()
+
+set(package_dir ${CMAKE_INSTALL_LIBDIR}/cmake/mech-heat)
+install(TARGETS heat EXPORT mech-heat-targets
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development
+  FILE_SET HEADERS DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development)
+install(EXPORT mech-heat-targets NAMESPACE mech-heat:: DESTINATION ${package_dir}
+  COMPONENT development)
+configure_package_config_file(cmake/mech-heat-config.cmake.in
+  ${PROJECT_BINARY_DIR}/mech-heat-config.cmake INSTALL_DESTINATION ${package_dir})
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/mech-heat-config-version.cmake
+  COMPATIBILITY SameMajorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/mech-heat-config.cmake
+  ${PROJECT_BINARY_DIR}/mech-heat-config-version.cmake
+  DESTINATION ${package_dir} COMPONENT development)
