@@ -35,20 +35,21 @@ struct Block {
   heat::MechHeatSystem mech = settings.mech;
   const simulation::SilentEvents events{mech};
   RunRandom random{settings.seed, index};
-  bool everOverheated = false;
-  bool everCritical = false;
+  // Without branches: a flag is 0 or 1.
+  unsigned everOverheated = 0;
+  unsigned everCritical = 0;
   for (TurnTally& tally : block.perTurn) {
     simulation::playTurn(events,
                          simulation::drawTurn([&](int range) { return random.below(range); }));
-    tally.overheated += mech.overheated ? 1U : 0U;
-    tally.critical += mech.criticalTemperature ? 1U : 0U;
-    tally.coolantEmpty += mech.coolantLiters == 0 ? 1U : 0U;
+    tally.overheated += static_cast<unsigned>(mech.overheated);
+    tally.critical += static_cast<unsigned>(mech.criticalTemperature);
+    tally.coolantEmpty += static_cast<unsigned>(mech.coolantLiters == 0);
     tally.heatSum += mech.totalHeat;
-    everOverheated = everOverheated || mech.overheated;
-    everCritical = everCritical || mech.criticalTemperature;
+    everOverheated |= static_cast<unsigned>(mech.overheated);
+    everCritical |= static_cast<unsigned>(mech.criticalTemperature);
   }
-  block.everOverheated += everOverheated ? 1U : 0U;
-  block.everCritical += everCritical ? 1U : 0U;
+  block.everOverheated += everOverheated;
+  block.everCritical += everCritical;
   finalHeat.add(mech.totalHeat);
 }
 
