@@ -39,8 +39,7 @@ struct Block {
   unsigned everOverheated = 0;
   unsigned everCritical = 0;
   for (TurnTally& tally : block.perTurn) {
-    simulation::playTurn(events,
-                         simulation::drawTurn([&](int range) { return random.below(range); }));
+    simulation::playTurn(events, random.drawTurn());
     tally.overheated += static_cast<unsigned>(mech.overheated);
     tally.critical += static_cast<unsigned>(mech.criticalTemperature);
     tally.coolantEmpty += static_cast<unsigned>(mech.coolantLiters == 0);

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "turn.hpp"
+
 // The random numbers of one run of a batch: each run has a generator of its
 // own, derived from the batch's seed and the run's index, so that a run's
 // draws do not depend on which thread plays it or in what order.
@@ -33,18 +35,31 @@ class RunRandom {
     return (shuffled >> rotation) | (shuffled << ((32U - rotation) & 31U));
   }
 
-  // A number from 0 to range - 1, every one equally likely (Lemire's
-  // multiply-and-reject). `range` is from 1 to 2^31 - 1.
-  int below(int range) {
-    const auto bound = static_cast<std::uint32_t>(range);
-    std::uint64_t product = std::uint64_t{next()} * bound;
-    if (static_cast<std::uint32_t>(product) < bound) {
-      const std::uint32_t threshold = (0U - bound) % bound;
-      while (static_cast<std::uint32_t>(product) < threshold) {
-        product = std::uint64_t{next()} * bound;
+  // A turn's three numbers, heat, liters and selector in that order, each
+  // equally likely, from one output: multiplying by a range's size takes a
+  // number from the high half of the product and leaves in its low half the
+  // fraction the next number is taken from (Lemire's multiply-and-reject,
+  // over the three ranges at once). Together the three make one number below
+  // 60 * 40 * 5, and a final remainder below 2^32 mod 12000 would favour some
+  // of them: then the turn is drawn again, about once in 400000 turns.
+  simulation::TurnDraws drawTurn() {
+    constexpr auto kAllDraws = static_cast<std::uint32_t>(
+        simulation::kHeatRange * simulation::kLitersRange * simulation::kSelectorRange);
+    constexpr std::uint32_t kBiasedRemainders = (0U - kAllDraws) % kAllDraws;
+    for (;;) {
+      std::uint32_t fraction = next();
+      const auto take = [&fraction](int range) {
+        const std::uint64_t product = std::uint64_t{fraction} * static_cast<std::uint32_t>(range);
+        fraction = static_cast<std::uint32_t>(product);
+        return static_cast<int>(product >> 32U);
+      };
+      const int heat = take(simulation::kHeatRange);
+      const int liters = take(simulation::kLitersRange) + 1;
+      const int selector = take(simulation::kSelectorRange);
+      if (fraction >= kBiasedRemainders) {
+        return simulation::TurnDraws{heat, liters, selector};
       }
     }
-    return static_cast<int>(product >> 32U);
   }
 
  private:

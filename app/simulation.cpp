@@ -27,6 +27,16 @@ struct NarratedEvents {
   void updateCooling() const { mech.updateCooling(); }
 };
 
+// Draws one turn's numbers as the remainders of std::rand's values, always
+// exactly three, in the order heat, liters, selector.
+TurnDraws drawTurn(const std::function<int()>& next) {
+  // Separate statements: the order of the draws is part of the behaviour.
+  const int heat = next() % kHeatRange;
+  const int liters = next() % kLitersRange + 1;
+  const int selector = next() % kSelectorRange;
+  return TurnDraws{heat, liters, selector};
+}
+
 }  // namespace
 
 RandomSource seededRand(std::optional<std::uint32_t> seed) {
@@ -47,8 +57,7 @@ void run(heat::MechHeatSystem& mech, int turns, const RandomSource& random) {
   mech.printStatusReport();
   random.seed();
   for (int turn = 0; turn < turns; ++turn) {
-    // The remainder of std::rand's value, as the program always drew.
-    playTurn(events, drawTurn([&](int range) { return random.next() % range; }));
+    playTurn(events, drawTurn(random.next));
   }
   mech.printStatusReport();
 }

@@ -18,17 +18,6 @@ struct TurnDraws {
   int selector;
 };
 
-// Draws one turn's numbers, always exactly three, in the order heat, liters,
-// selector. `below(n)` gives a number from 0 to n - 1.
-template <typename Below>
-TurnDraws drawTurn(Below&& below) {
-  // Separate statements: the order of the draws is part of the behaviour.
-  const int heat = below(kHeatRange);
-  const int liters = below(kLitersRange) + 1;
-  const int selector = below(kSelectorRange);
-  return TurnDraws{heat, liters, selector};
-}
-
 // The arithmetic of the two turn events the model has no operation for.
 inline void addHeat(heat::MechHeatSystem& mech, int heat) {
   mech.pendingHeat += static_cast<double>(heat);

@@ -21,8 +21,7 @@ void silentTurns(benchmark::State& state) {
   batch::RunRandom random{1, 0};
   int turn = 0;
   for (auto _ : state) {
-    simulation::playTurn(events,
-                         simulation::drawTurn([&](int range) { return random.below(range); }));
+    simulation::playTurn(events, random.drawTurn());
     benchmark::DoNotOptimize(mech.totalHeat);
     if (++turn == kTurnsPerRun) {
       mech = start;
@@ -44,6 +43,11 @@ void wholeBatch(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(settings.runs) *
                           kTurnsPerRun);
 }
-BENCHMARK(wholeBatch)->ArgName("jobs")->Arg(1)->Arg(2)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(wholeBatch)
+    ->ArgName("jobs")
+    ->Arg(1)
+    ->Arg(2)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace

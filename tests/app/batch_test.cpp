@@ -15,27 +15,30 @@
 namespace batch {
 namespace {
 
-TEST(RunRandom, DrawsEveryNumberBelowItsRangeEquallyOften) {
-  // 3 * 2^29 leaves a quarter of the generator's values to reject.
-  for (const int range : {1, 5, 40, 60, 3 << 29}) {
-    SCOPED_TRACE(range);
-    RunRandom random{12345, 67};
-    constexpr int kDraws = 120'000;
-    std::vector<int> inThirds(3);
-    for (int i = 0; i < kDraws; ++i) {
-      const int value = random.below(range);
-      ASSERT_GE(value, 0);
-      ASSERT_LT(value, range);
-      ++inThirds[static_cast<std::size_t>(3 * static_cast<std::int64_t>(value) / range)];
-    }
-    if (range % 3 == 0) {
-      for (const int count : inThirds) {
-        EXPECT_NEAR(count, kDraws / 3.0, 5 * std::sqrt(kDraws * 2.0 / 9.0));
-      }
-    }
+TEST(RunRandom, DrawsEveryTurnEquallyOften) {
+  // All 60 * 40 * 5 turns, about 100 times each: a chi-square statistic far
+  // from its 11999 degrees of freedom means some turns come up too often.
+  constexpr int kTurns = 12'000;
+  constexpr int kDraws = 100 * kTurns;
+  std::vector<int> counts(kTurns);
+  RunRandom random{12345, 67};
+  for (int i = 0; i < kDraws; ++i) {
+    const auto draws = random.drawTurn();
+    ASSERT_TRUE(draws.heat >= 0 && draws.heat < 60 && draws.liters >= 1 && draws.liters <= 40 &&
+                draws.selector >= 0 && draws.selector < 5);
+    ++counts[static_cast<std::size_t>((draws.heat * 40 + draws.liters - 1) * 5 + draws.selector)];
   }
-  EXPECT_NE(RunRandom(1, 0).next(), RunRandom(1, 1).next());
-  EXPECT_NE(RunRandom(1, 0).next(), RunRandom(2, 0).next());
+  double chiSquare = 0.0;
+  for (const int count : counts) {
+    chiSquare += (count - 100.0) * (count - 100.0) / 100.0;
+  }
+  EXPECT_NEAR(chiSquare, kTurns - 1, 5 * std::sqrt(2.0 * (kTurns - 1)));
+  // Runs and seeds have generators of their own.
+  const auto firstTurns = [](RunRandom generator) {
+    return generator.drawTurn().heat * 200 + generator.drawTurn().liters;
+  };
+  EXPECT_NE(firstTurns(RunRandom{1, 0}), firstTurns(RunRandom{1, 1}));
+  EXPECT_NE(firstTurns(RunRandom{1, 0}), firstTurns(RunRandom{2, 0}));
 }
 
 std::string summaryOf(const Settings& settings) {
