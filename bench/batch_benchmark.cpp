@@ -20,7 +20,7 @@ void silentTurns(benchmark::State& state) {
   const simulation::SilentEvents events{mech};
   batch::RunRandom random{1, 0};
   int turn = 0;
-  for (auto _ : state) {
+  while (state.KeepRunning()) {
     simulation::playTurn(events, random.drawTurn());
     benchmark::DoNotOptimize(mech.totalHeat);
     if (++turn == kTurnsPerRun) {
@@ -37,7 +37,7 @@ void wholeBatch(benchmark::State& state) {
   settings.turns = kTurnsPerRun;
   settings.runs = 1'000'000;
   settings.jobs = static_cast<unsigned>(state.range(0));
-  for (auto _ : state) {
+  while (state.KeepRunning()) {
     benchmark::DoNotOptimize(batch::play(settings));
   }
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(settings.runs) *

@@ -26,7 +26,8 @@ TEST(RunRandom, DrawsEveryTurnEquallyOften) {
     const auto draws = random.drawTurn();
     ASSERT_TRUE(draws.heat >= 0 && draws.heat < 60 && draws.liters >= 1 && draws.liters <= 40 &&
                 draws.selector >= 0 && draws.selector < 5);
-    ++counts[static_cast<std::size_t>((draws.heat * 40 + draws.liters - 1) * 5 + draws.selector)];
+    const int turn = (draws.heat * 40 + draws.liters - 1) * 5 + draws.selector;
+    ++counts[static_cast<std::size_t>(turn)];
   }
   double chiSquare = 0.0;
   for (const int count : counts) {

@@ -201,7 +201,7 @@ TEST_F(Program, AnswersItsCommandLine) {
     std::string err;
   };
   const std::string hint = "\nTry 'mech-heat --help'.\n";
-  const Case cases[] = {
+  const std::vector<Case> cases{
       {{"--help"}, 0, "Usage: mech-heat [OPTION]...\n", ""},
       {{"--version"}, 0, "mech-heat 1.0.0\n", ""},
       {{"--runs", "3", "--seed", "5", "--json"},
@@ -232,12 +232,10 @@ TEST_F(Program, FailsWhenItsOutputCannotBeWritten) {
     const char* reason;
     std::vector<std::string> arguments;
   };
+  // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): POSIX's own form
+  const auto fullDevice = [] { return open("/dev/full", O_WRONLY | O_CLOEXEC); };
   const std::vector<Failure> failures{
-      // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): POSIX's own form
-      {"a full device",
-       [] { return open("/dev/full", O_WRONLY | O_CLOEXEC); },
-       "No space left on device",
-       {}},
+      {"a full device", fullDevice, "No space left on device", {}},
       {"closed standard output", [] { return -1; }, "Bad file descriptor", {}},
       {"a closed pipe, SIGPIPE ignored",
        [] {
@@ -248,11 +246,7 @@ TEST_F(Program, FailsWhenItsOutputCannotBeWritten) {
        },
        "Broken pipe",
        {}},
-      // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): POSIX's own form
-      {"a batch's summary",
-       [] { return open("/dev/full", O_WRONLY | O_CLOEXEC); },
-       "No space left on device",
-       {"--runs", "2"}},
+      {"a batch's summary", fullDevice, "No space left on device", {"--runs", "2"}},
       {"help", [] { return -1; }, "Bad file descriptor", {"--help"}},
   };
   for (const auto& failure : failures) {
