@@ -38,11 +38,12 @@ int playBatch(const command_line::Options& options) {
   if (errorIsTerminal()) {
     progress.emplace(std::cerr, settings.runs, std::chrono::seconds{1});
   }
-  const batch::Result result = batch::play(settings, [&](std::uint64_t runsDone) {
+  const auto showProgress = [&progress](std::uint64_t runsDone) {
     if (progress) {
       progress->show(runsDone);
     }
-  });
+  };
+  const batch::Result result = batch::play(settings, showProgress);
   progress.reset();
   if (options.json) {
     batch::printJson(std::cout, result);

@@ -27,9 +27,9 @@ struct HeatRate {
 // temperate air with ten undamaged single heatsinks and a full tank; it is
 // created silently.
 //
-// Each operation comes twice: a silent step that does the arithmetic and
-// prints nothing, and the narrated operation, which calls that step and
-// tells what it did on std::cout.
+// Each operation that changes the state comes twice: a silent step that does
+// the arithmetic and prints nothing, and the narrated operation, which calls
+// that step and tells what it did on std::cout.
 struct MechHeatSystem {
   float baseCoolingFactor = 1.0F;  // always the current environment's factor
   std::int32_t heatsinkCount = 10;
