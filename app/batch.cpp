@@ -64,8 +64,10 @@ class Blocks {
 
   [[nodiscard]] std::uint64_t count() const { return count_; }
 
-  // Plays blocks until none is left; the final heat levels go to `finalHeat`.
-  void work(HeatHistogram& finalHeat) {
+  // Plays blocks until none is left.
+  void work() {
+    HeatHistogram finalHeat;  // of this thread's runs, apart from the others'
+
     Block block{std::vector<TurnTally>(static_cast<std::size_t>(settings_.turns)), 0, 0};
     for (std::uint64_t index = next_++; index < count_; index = next_++) {
       std::ranges::fill(block.perTurn, TurnTally{});
@@ -78,6 +80,8 @@ class Blocks {
       }
       addInOrder(index, block, end - first);
     }
+    const std::scoped_lock lock{mutex_};
+    result_.finalHeat.merge(finalHeat);
   }
 
   // Waits up to `limit` for all blocks to be added; the runs added so far.
@@ -127,12 +131,11 @@ Result play(const Settings& settings, const Progress& progress) {
   const std::uint64_t tallyBytes = sizeof(TurnTally) * static_cast<std::uint64_t>(settings.turns);
   const auto workers = static_cast<std::size_t>(std::clamp<std::uint64_t>(
       std::min<std::uint64_t>(settings.jobs, kTallyMemory / tallyBytes), 1, blocks.count()));
-  std::vector<HeatHistogram> finalHeat(workers);
   {
     std::vector<std::jthread> threads;
     threads.reserve(workers);
     for (std::size_t worker = 0; worker < workers; ++worker) {
-      threads.emplace_back([&blocks, &heat = finalHeat[worker]] { blocks.work(heat); });
+      threads.emplace_back([&blocks] { blocks.work(); });
     }
     constexpr std::chrono::milliseconds kProgressInterval{200};
     for (std::uint64_t done = 0; done < settings.runs;) {
@@ -141,9 +144,6 @@ Result play(const Settings& settings, const Progress& progress) {
         progress(done);
       }
     }
-  }
-  for (const HeatHistogram& part : finalHeat) {
-    result.finalHeat.merge(part);
   }
   return result;
 }

@@ -75,9 +75,14 @@ void printSummary(std::ostream& out, const Result& result) {
       << counted(static_cast<std::uint64_t>(mech.coolantLiters), "liter") << ", starting in "
       << spaced(command_line::environmentOptionName(mech.environment)) << "\n";
 
+  // The columns of turns and of heat grow with their largest value.
   const int turnWidth = std::max(4, static_cast<int>(std::to_string(settings.turns).size()));
+  const auto hottest = std::ranges::max(result.perTurn, {}, &TurnTally::heatSum);
+  const int heatWidth = std::max(
+      9, static_cast<int>(std::to_string(std::llround(meanHeat(hottest, result))).size()) + 2);
   out << std::setw(turnWidth) << "turn"
-      << "  overheated  critical  tank empty  mean heat\n";
+      << "  overheated  critical  tank empty  " << std::setw(heatWidth) << "mean heat"
+      << "\n";
   out << std::fixed << std::setprecision(1);
   const int rows = std::min(settings.turns, kMaxRows);
   for (int row = 1; row <= rows; ++row) {
@@ -90,7 +95,7 @@ void printSummary(std::ostream& out, const Result& result) {
     printPercent(out, overheated, 8);
     printPercent(out, share(tally.critical, result), 6);
     printPercent(out, share(tally.coolantEmpty, result), 8);
-    out << "  " << std::setw(9) << meanHeat(tally, result);
+    out << "  " << std::setw(heatWidth) << meanHeat(tally, result);
     const auto bar = static_cast<std::size_t>(std::lround(overheated * kBarWidth));
     if (bar > 0) {
       out << "  " << std::string(bar, '#');

@@ -103,8 +103,9 @@ constexpr std::string_view kUsage =
     "      --version           show the version and exit\n"
     "\n"
     "On a terminal the program waits for one key at the end; when its input or\n"
-    "output is not a terminal it ends at once. A batch never waits, and shows its\n"
-    "progress on standard error when that is a terminal.\n"
+    "output is not a terminal, or it runs in the background, it ends at once. A\n"
+    "batch never waits, and shows its progress on standard error when that is a\n"
+    "terminal.\n"
     "\n"
     "Examples:\n"
     "  mech-heat --seed 42\n"
@@ -271,7 +272,9 @@ std::string_view usage() { return kUsage; }
 std::string_view version() { return kVersionText; }
 
 std::string_view environmentOptionName(heat::Environment environment) {
-  return std::ranges::find(kEnvironmentNames, environment, &EnvironmentName::environment)->name;
+  const auto* known =
+      std::ranges::find(kEnvironmentNames, environment, &EnvironmentName::environment);
+  return known == kEnvironmentNames.end() ? "unknown" : known->name;
 }
 
 }  // namespace command_line

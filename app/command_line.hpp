@@ -39,7 +39,8 @@ struct Error {
 [[nodiscard]] std::string_view usage();
 [[nodiscard]] std::string_view version();
 
-// The name an environment has on the command line: "space", "hot-air", ...
+// The name an environment has on the command line: "space", "hot-air", ...,
+// or "unknown" for a value that names none.
 [[nodiscard]] std::string_view environmentOptionName(heat::Environment environment);
 
 }  // namespace command_line

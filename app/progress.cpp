@@ -9,7 +9,8 @@
 #include <string>
 
 #ifdef _WIN32
-#include <io.h>
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
 #else
 #include <unistd.h>
 #endif
@@ -32,11 +33,13 @@ void ProgressLine::show(std::uint64_t runsDone) {
   const auto done = static_cast<double>(runsDone);
   const double rate = done / elapsed.count();
   std::ostringstream line;
-  line << std::fixed << std::setprecision(1) << runsDone << " of " << runs_ << " runs ("
-       << 100.0 * done / static_cast<double>(runs_) << " %), " << std::setprecision(0) << rate
-       << " runs/s";
+  line << std::fixed << std::setprecision(1) << 100.0 * done / static_cast<double>(runs_)
+       << " % of " << runs_ << " runs, " << std::setprecision(0) << rate << " runs/s";
   if (runsDone > 0) {
-    line << ", about " << std::ceil(static_cast<double>(runs_ - runsDone) / rate) << " s left";
+    const auto left =
+        static_cast<std::uint64_t>(std::ceil(static_cast<double>(runs_ - runsDone) / rate));
+    line << ", about " << left / 3600 << ':' << std::setfill('0') << std::setw(2) << left / 60 % 60
+         << ':' << std::setw(2) << left % 60 << " left";
   }
   const std::string text = line.str();
   // Spaces cover what is left of a longer line shown before.
@@ -48,7 +51,9 @@ void ProgressLine::show(std::uint64_t runsDone) {
 
 bool errorIsTerminal() {
 #ifdef _WIN32
-  return _isatty(_fileno(stderr)) != 0;
+  // A console answers GetConsoleMode; NUL, which _isatty calls a terminal, does not.
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
 #else
   return isatty(STDERR_FILENO) != 0;
 #endif

@@ -41,6 +41,11 @@ std::string environmentName(Environment environment) {
 
 float environmentFactor(Environment environment) { return traitsOf(environment).coolingFactor; }
 
+void MechHeatSystem::enterEnvironment(Environment newEnvironment) {
+  environment = newEnvironment;
+  baseCoolingFactor = environmentFactor(newEnvironment);
+}
+
 void MechHeatSystem::setEnvironment(Environment newEnvironment) {
   enterEnvironment(newEnvironment);
   std::cout << "Changing environment to: " << environmentName(newEnvironment) << std::endl;

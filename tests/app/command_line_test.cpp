@@ -124,6 +124,7 @@ TEST(CommandLine, ReadsEveryOptionAndRejectsBadInput) {
     SCOPED_TRACE(testing::PrintToString(c.arguments));
     EXPECT_EQ(parsed(c.arguments), c.expected);
   }
+  EXPECT_EQ(environmentOptionName(static_cast<heat::Environment>(5)), "unknown");
 }
 
 }  // namespace

@@ -1,15 +1,10 @@
 #pragma once
 
-#include <algorithm>
 #include <cstdint>
 
 #include "heat/environment.hpp"
 
 namespace heat {
-
-inline constexpr double kOverheatLevel = 60.0;   // heat above this overheats a mech
-inline constexpr double kCriticalLevel = 100.0;  // and above this is critical
-inline constexpr double kCoolingPerLiter = 2.0;  // of coolant drawn
 
 enum class HeatsinkType : std::int32_t {
   Single = 0,
@@ -83,54 +78,5 @@ struct MechHeatSystem {
   // Prints the whole state as a labelled block; changes nothing.
   void printStatusReport() const;
 };
-
-// The silent steps are defined here so that a caller playing millions of
-// turns gets them inlined.
-
-inline void MechHeatSystem::enterEnvironment(Environment newEnvironment) {
-  environment = newEnvironment;
-  baseCoolingFactor = environmentFactor(newEnvironment);
-}
-
-inline std::int32_t MechHeatSystem::drawCoolant(std::int32_t liters) {
-  if (coolantLiters <= 0) {
-    return 0;
-  }
-  // A request below 1 draws nothing: a negative one must not refill the tank.
-  const std::int32_t used = std::clamp(liters, 0, coolantLiters);
-  coolantLiters -= used;
-  coolantCooling += -kCoolingPerLiter * static_cast<double>(used);
-  return used;
-}
-
-inline HeatRate MechHeatSystem::takeHeatRate() {
-  // The environment scales heatsinks and coolant alike, but not added heat.
-  const double multiplier = heatsinkType == HeatsinkType::Double ? 2.0 : 1.0;
-  const double heatsinkCooling =
-      ((1.0 - static_cast<double>(heatsinkDamage)) * static_cast<double>(heatsinkCount)) *
-      multiplier;
-  const double cooling =
-      static_cast<double>(baseCoolingFactor) * (coolantCooling - heatsinkCooling);
-  const double rate = pendingHeat + cooling;
-  pendingHeat = 0.0;
-  coolantCooling = 0.0;
-  return HeatRate{cooling, rate};
-}
-
-inline void MechHeatSystem::applyHeatRate(double rate) {
-  heatRate = static_cast<float>(rate);
-  // The stored single-precision rate is what moves the heat level.
-  totalHeat += static_cast<double>(heatRate);
-  totalHeat = std::max(totalHeat, 0.0);
-  if (totalHeat > kOverheatLevel) {
-    overheated = true;
-    criticalTemperature = totalHeat > kCriticalLevel;
-  } else {
-    // The critical flag is left as it was until the mech overheats again.
-    overheated = false;
-  }
-}
-
-inline void MechHeatSystem::cool() { applyHeatRate(takeHeatRate().rate); }
 
 }  // namespace heat
