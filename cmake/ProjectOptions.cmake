@@ -14,8 +14,6 @@ endfunction()
 
 # Release builds with GCC link the program with link-time optimisation, so
 # that a batch's turn loop inlines the model's silent steps across libraries.
-# The heat library keeps ordinary machine code beside its LTO data (fat
-# objects), so that the installed archive links with any compiler.
 option(MECH_HEAT_LTO "Link-time optimisation of Release builds with GCC" ON)
 if(MECH_HEAT_LTO AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   include(CheckIPOSupported)
@@ -25,6 +23,5 @@ endif()
 function(mech_heat_enable_lto target)
   if(mech_heat_lto_supported)
     set_property(TARGET ${target} PROPERTY INTERPROCEDURAL_OPTIMIZATION_RELEASE ON)
-    target_compile_options(${target} PRIVATE $<$<CONFIG:Release>:-ffat-lto-objects>)
   endif()
 endfunction()
