@@ -48,6 +48,10 @@ std::string spaced(std::string_view name) {
   return text;
 }
 
+std::string_view heatsinkTypeName(const heat::MechHeatSystem& mech) {
+  return mech.heatsinkType == heat::HeatsinkType::Double ? "double" : "single";
+}
+
 struct FinalHeat {
   double mean, median, p90, p99, max;
 };
@@ -67,8 +71,7 @@ void printPercent(std::ostream& out, double fraction, int width) {
 void printSummary(std::ostream& out, const Result& result) {
   const Settings& settings = result.settings;
   const heat::MechHeatSystem& mech = settings.mech;
-  const bool isDouble = mech.heatsinkType == heat::HeatsinkType::Double;
-  const std::string_view heatsink = isDouble ? "double heatsink" : "single heatsink";
+  const std::string heatsink = std::string{heatsinkTypeName(mech)} + " heatsink";
   out << counted(settings.runs, "run") << " of "
       << counted(static_cast<std::uint64_t>(settings.turns), "turn") << ", seed " << settings.seed
       << ": " << counted(static_cast<std::uint64_t>(mech.heatsinkCount), heatsink) << ", "
@@ -112,12 +115,10 @@ void printSummary(std::ostream& out, const Result& result) {
 void printJson(std::ostream& out, const Result& result) {
   const Settings& settings = result.settings;
   const heat::MechHeatSystem& mech = settings.mech;
-  const std::string_view type =
-      mech.heatsinkType == heat::HeatsinkType::Double ? "double" : "single";
   out << "{" << key("runs") << settings.runs << ", " << key("turns") << settings.turns << ", "
       << key("seed") << settings.seed << ",\n " << key("mech") << "{" << key("heatsinks")
-      << mech.heatsinkCount << ", " << key("heatsinkType") << quoted(type) << ", " << key("coolant")
-      << mech.coolantLiters << ", " << key("environment")
+      << mech.heatsinkCount << ", " << key("heatsinkType") << quoted(heatsinkTypeName(mech)) << ", "
+      << key("coolant") << mech.coolantLiters << ", " << key("environment")
       << quoted(command_line::environmentOptionName(mech.environment)) << "},\n " << key("perTurn")
       << "[";
   for (std::size_t turn = 0; turn < result.perTurn.size(); ++turn) {

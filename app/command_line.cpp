@@ -126,7 +126,11 @@ std::string spelling(int id) { return std::string{"--"} + longOption(id)->name; 
 // The values an option takes, in words.
 std::string allowedValues(int id) {
   if (id == kEnvironment) {
-    return "one of space, water, hot-air, cold-air, temperate-air";
+    std::string names;
+    for (const auto& known : kEnvironmentNames) {
+      names += (names.empty() ? "one of " : ", ") + std::string{known.name};
+    }
+    return names;
   }
   const auto* range = std::ranges::find(kNumberRanges, id, &NumberRange::id);
   return "a whole number from " + std::to_string(range->min) + " to " + std::to_string(range->max);

@@ -1,6 +1,5 @@
 #include <algorithm>
 #include <chrono>
-#include <ctime>
 #include <exception>
 #include <iostream>
 #include <optional>
@@ -13,6 +12,7 @@
 #include "output.hpp"
 #include "progress.hpp"
 #include "simulation.hpp"
+#include "terminal.hpp"
 #include "wait_for_key.hpp"
 
 namespace {
@@ -31,11 +31,10 @@ int playNarrated(command_line::Options& options) {
 
 int playBatch(const command_line::Options& options) {
   const batch::Settings settings{
-      options.mech, options.turns, *options.runs,
-      options.seed.value_or(static_cast<std::uint32_t>(std::time(nullptr))),
+      options.mech, options.turns, *options.runs, options.seed.value_or(simulation::clockSeed()),
       options.jobs.value_or(std::max(1U, std::thread::hardware_concurrency()))};
   std::optional<ProgressLine> progress;
-  if (errorIsTerminal()) {
+  if (isTerminal(StandardStream::Error)) {
     progress.emplace(std::cerr, settings.runs, std::chrono::seconds{1});
   }
   const auto showProgress = [&progress](std::uint64_t runsDone) {

@@ -8,13 +8,6 @@
 #include <sstream>
 #include <string>
 
-#ifdef _WIN32
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
-
 ProgressLine::ProgressLine(std::ostream& terminal, std::uint64_t runs,
                            std::chrono::milliseconds delay)
     : terminal_{terminal}, runs_{runs}, delay_{delay} {}
@@ -47,14 +40,4 @@ void ProgressLine::show(std::uint64_t runsDone) {
             << std::string(shownWidth_ > text.size() ? shownWidth_ - text.size() : 0, ' ')
             << std::flush;
   shownWidth_ = std::max(shownWidth_, text.size());
-}
-
-bool errorIsTerminal() {
-#ifdef _WIN32
-  // A console answers GetConsoleMode; NUL, which _isatty calls a terminal, does not.
-  DWORD mode = 0;
-  return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
-#else
-  return isatty(STDERR_FILENO) != 0;
-#endif
 }

@@ -26,6 +26,3 @@ class ProgressLine {
   std::chrono::milliseconds delay_;
   std::size_t shownWidth_ = 0;  // of the line on the terminal, 0 when none is
 };
-
-// Whether standard error is a terminal, where a progress line belongs.
-[[nodiscard]] bool errorIsTerminal();

@@ -39,14 +39,12 @@ TurnDraws drawTurn(const std::function<int()>& next) {
 
 }  // namespace
 
+std::uint32_t clockSeed() { return static_cast<std::uint32_t>(std::time(nullptr)); }
+
 RandomSource seededRand(std::optional<std::uint32_t> seed) {
-  // The clock's seed is the time in whole seconds, truncated to the
-  // generator's width: runs started in different seconds differ, which is all
-  // the randomness a simulation of random turns needs.
+  // The clock is read when the run is seeded, after the first status report.
   const auto seedRand = [seed] {
-    std::srand(
-        seed ? *seed
-             : static_cast<unsigned>(std::time(nullptr)));  // NOLINT(cert-msc32-c,cert-msc51-cpp)
+    std::srand(seed.value_or(clockSeed()));  // NOLINT(cert-msc32-c,cert-msc51-cpp)
   };
   const auto next = [] { return std::rand(); };  // NOLINT(cert-msc30-c,cert-msc50-cpp)
   return RandomSource{seedRand, next};

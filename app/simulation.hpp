@@ -18,8 +18,13 @@ struct RandomSource {
   std::function<int()> next;   // a value from 0 to RAND_MAX, as std::rand gives
 };
 
-// std::rand, seeded with `seed`, or without one with the calendar time in
-// whole seconds, so that a seed replays the run of the second it names.
+// The calendar time in whole seconds, truncated to 32 bits: the seed of a
+// run given none, so that runs started in different seconds differ, which is
+// all the randomness a simulation of random turns needs.
+[[nodiscard]] std::uint32_t clockSeed();
+
+// std::rand, seeded with `seed`, or without one with clockSeed(), so that a
+// seed replays the run of the second it names.
 [[nodiscard]] RandomSource seededRand(std::optional<std::uint32_t> seed);
 
 // The whole run: a status report, the seeding, `turns` narrated turns, a

@@ -2,25 +2,14 @@
 
 #include <iostream>
 
+#include "terminal.hpp"
+
 #ifdef _WIN32
 
-#define WIN32_LEAN_AND_MEAN
 #include <conio.h>
-#include <windows.h>
-
-namespace {
-
-// A console answers GetConsoleMode; a file, a pipe or NUL does not (_isatty
-// says yes for NUL too, which is why it is not used here).
-bool isConsole(DWORD standardHandle) {
-  DWORD mode = 0;
-  return GetConsoleMode(GetStdHandle(standardHandle), &mode) != 0;
-}
-
-}  // namespace
 
 void waitForKeyPress() {
-  if (!isConsole(STD_INPUT_HANDLE) || !isConsole(STD_OUTPUT_HANDLE)) {
+  if (!isTerminal(StandardStream::Input) || !isTerminal(StandardStream::Output)) {
     return;
   }
   std::cout << "Press any key to continue . . . " << std::flush;
@@ -211,7 +200,8 @@ class SingleKeyMode {
 void waitForKeyPress() {
   // Reading the mode succeeds exactly when standard input is a terminal. A
   // job in the background neither owns the terminal's mode nor gets its keys.
-  if (tcgetattr(STDIN_FILENO, &savedMode) != 0 || isatty(STDOUT_FILENO) == 0 || !inForeground()) {
+  if (tcgetattr(STDIN_FILENO, &savedMode) != 0 || !isTerminal(StandardStream::Output) ||
+      !inForeground()) {
     return;
   }
   std::cout << "Press any key to continue . . ." << std::flush;

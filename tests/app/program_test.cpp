@@ -393,6 +393,15 @@ class OnTerminal : public ProgramTest {
     EXPECT_EQ(modeAfter.c_cc[VMIN], modeBefore_.c_cc[VMIN]);
   }
 
+  // The program ended after the key, which was not echoed, and left the
+  // terminal as it found it.
+  void expectEndedByTheKey(std::string_view context) {
+    ASSERT_NO_FATAL_FAILURE(expectExitsCleanly(pid_, context));
+    readScreen(100ms);
+    EXPECT_TRUE(screen_.ends_with(kPrompt + "\r\n")) << "the key was echoed: " << screen_;
+    expectModeRestored();
+  }
+
   void typeKey(std::string_view keys) const {
     ASSERT_EQ(write(terminal_, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
   }
@@ -411,10 +420,7 @@ TEST_F(OnTerminal, WaitsForOneKeyThenExits) {
   ASSERT_NO_FATAL_FAILURE(startAndAwaitPrompt());
   // An arrow key sends three bytes: one ends the wait, the rest is discarded.
   ASSERT_NO_FATAL_FAILURE(typeKey("\x1b[A"));
-  ASSERT_NO_FATAL_FAILURE(expectExitsCleanly(pid_, "after a key"));
-  readScreen(100ms);
-  EXPECT_TRUE(screen_.ends_with(kPrompt + "\r\n")) << "the key was echoed: " << screen_;
-  expectModeRestored();
+  ASSERT_NO_FATAL_FAILURE(expectEndedByTheKey("after a key"));
   EXPECT_EQ(readAll(err_), "");
   // What the shell reads next is what is typed next, not the rest of the key.
   ASSERT_NO_FATAL_FAILURE(typeKey("\n"));
@@ -505,10 +511,7 @@ TEST_F(OnTerminal, TakesUpTheWaitAgainAfterCtrlZ) {
   ASSERT_NO_FATAL_FAILURE(tellShell('f'));
   ASSERT_NO_FATAL_FAILURE(awaitKeyMode());
   ASSERT_NO_FATAL_FAILURE(typeKey("k"));
-  ASSERT_NO_FATAL_FAILURE(expectExitsCleanly(pid_, "after fg and a key"));
-  readScreen(100ms);
-  EXPECT_TRUE(screen_.ends_with(kPrompt + "\r\n")) << "the key was echoed: " << screen_;
-  expectModeRestored();
+  ASSERT_NO_FATAL_FAILURE(expectEndedByTheKey("after fg and a key"));
 }
 
 TEST_F(OnTerminal, EndsTheWaitWhenItCannotReadInTheBackground) {
