@@ -24,6 +24,7 @@ enum OptionId : int {
   kEnvironment,
   kNoWait,
   kRuns,
+  kRun,
   kJobs,
   kJson,
   kHelp,
@@ -39,6 +40,7 @@ constexpr std::array kLongOptions{
     option{"environment", required_argument, nullptr, kEnvironment},
     option{"no-wait", no_argument, nullptr, kNoWait},
     option{"runs", required_argument, nullptr, kRuns},
+    option{"run", required_argument, nullptr, kRun},
     option{"jobs", required_argument, nullptr, kJobs},
     option{"json", no_argument, nullptr, kJson},
     option{"help", no_argument, nullptr, kHelp},
@@ -58,20 +60,8 @@ constexpr std::array kNumberRanges{
     NumberRange{kHeatsinks, 0, 1'000},
     NumberRange{kCoolant, 0, 10'000},
     NumberRange{kRuns, 1, 1'000'000'000'000},
+    NumberRange{kRun, 0, 999'999'999'999},
     NumberRange{kJobs, 1, 256},
-};
-
-struct EnvironmentName {
-  heat::Environment environment;
-  std::string_view name;
-};
-
-constexpr std::array kEnvironmentNames{
-    EnvironmentName{heat::Environment::Space, "space"},
-    EnvironmentName{heat::Environment::Water, "water"},
-    EnvironmentName{heat::Environment::HotAir, "hot-air"},
-    EnvironmentName{heat::Environment::ColdAir, "cold-air"},
-    EnvironmentName{heat::Environment::TemperateAir, "temperate-air"},
 };
 
 constexpr std::string_view kUsage =
@@ -93,9 +83,10 @@ constexpr std::string_view kUsage =
     "      --environment=NAME  start in NAME: space, water, hot-air, cold-air or\n"
     "                          temperate-air (default temperate-air)\n"
     "      --no-wait           do not wait for a key at the end\n"
-    "      --runs=N            play N silent runs (1 to 1000000000000) and print how\n"
-    "                          often the mech overheated, went critical and ran out\n"
-    "                          of coolant, turn by turn, and its final heat\n"
+    "      --runs=N            play N silent runs (1 to 1000000000000) and print\n"
+    "                          a summary of them (see below)\n"
+    "      --run=K             narrate run K (0 to 999999999999) of the batch with\n"
+    "                          the seed, the same on every platform\n"
     "      --jobs=N            play a batch's runs on N threads (1 to 256; default:\n"
     "                          the machine's); the summary does not depend on it\n"
     "      --json              print a batch's summary as one JSON object\n"
@@ -105,7 +96,20 @@ constexpr std::string_view kUsage =
     "On a terminal the program waits for one key at the end; when its input or\n"
     "output is not a terminal, or it runs in the background, it ends at once. A\n"
     "batch never waits, and shows its progress on standard error when that is a\n"
-    "terminal.\n"
+    "terminal and the batch runs in the foreground.\n"
+    "\n"
+    "A batch's summary: a row for each turn (at most 20, evenly spaced, the last\n"
+    "among them) with the share of runs that were overheated (heat above 60) and\n"
+    "that had the critical flag set right after that turn's cooling update, the\n"
+    "share whose tank was empty, and the mean heat; the critical flag is set\n"
+    "above 100 and stays set when the heat falls to 60 or below, until the mech\n"
+    "overheats again. Then the shares of runs that were ever overheated or ever\n"
+    "critical, the final heat's mean, median, 90th and 99th percentiles and\n"
+    "maximum, and the hottest run with the command that narrates it. The JSON\n"
+    "object holds the same: runs, turns, seed, mech, perTurn (every turn:\n"
+    "overheated, critical, coolantEmpty, meanHeat, shares from 0 to 1),\n"
+    "everOverheated, everCritical, finalHeat (mean, median, p90, p99, max) and\n"
+    "hottestRun (run, finalHeat).\n"
     "\n"
     "Examples:\n"
     "  mech-heat --seed 42\n"
@@ -115,7 +119,10 @@ constexpr std::string_view kUsage =
     "      a mech with double heatsinks that starts in water\n"
     "\n"
     "  mech-heat --runs 100000 --heatsinks 12 --turns 20\n"
-    "      how often a mech with 12 heatsinks overheats within 20 turns\n";
+    "      how often a mech with 12 heatsinks overheats within 20 turns\n"
+    "\n"
+    "  mech-heat --seed 42 --run 81713 --heatsinks 12 --turns 20\n"
+    "      narrate run 81713 of that batch with seed 42\n";
 
 constexpr std::string_view kVersionText = "mech-heat " MECH_HEAT_VERSION "\n";
 
@@ -127,8 +134,8 @@ std::string spelling(int id) { return std::string{"--"} + longOption(id)->name; 
 std::string allowedValues(int id) {
   if (id == kEnvironment) {
     std::string names;
-    for (const auto& known : kEnvironmentNames) {
-      names += (names.empty() ? "one of " : ", ") + std::string{known.name};
+    for (const auto& known : heat::kEnvironments) {
+      names += (names.empty() ? "one of " : ", ") + std::string{known.optionName};
     }
     return names;
   }
@@ -182,12 +189,12 @@ Error rejected(int optionValue, std::string_view argument) {
 // Applies one option with its value; an error when the value is not one it takes.
 std::optional<Error> apply(Options& options, int id, std::string_view value) {
   if (id == kEnvironment) {
-    const auto* known = std::ranges::find(kEnvironmentNames, value, &EnvironmentName::name);
-    if (known == kEnvironmentNames.end()) {
+    const auto environment = heat::environmentNamed(value);
+    if (!environment) {
       return invalidValue(id, value);
     }
     // Silently: the first status report shows where the mech starts.
-    options.mech.enterEnvironment(known->environment);
+    options.mech.setEnvironmentSilently(*environment);
     return std::nullopt;
   }
   const auto number = wholeNumber(id, value);
@@ -206,6 +213,9 @@ std::optional<Error> apply(Options& options, int id, std::string_view value) {
       break;
     case kRuns:
       options.runs = *number;
+      break;
+    case kRun:
+      options.run = *number;
       break;
     case kJobs:
       options.jobs = static_cast<unsigned>(*number);
@@ -227,6 +237,9 @@ std::variant<Options, Error> finished(const Options& options, std::span<char*> a
   }
   if (!options.runs && (options.jobs || options.json)) {
     return Error{"option '" + spelling(options.json ? kJson : kJobs) + "' needs --runs"};
+  }
+  if (options.runs && options.run) {
+    return Error{"options '--run' and '--runs' do not go together"};
   }
   return options;
 }
@@ -274,11 +287,5 @@ std::variant<Options, Error> parse(int argc, char* argv[]) {
 std::string_view usage() { return kUsage; }
 
 std::string_view version() { return kVersionText; }
-
-std::string_view environmentOptionName(heat::Environment environment) {
-  const auto* known =
-      std::ranges::find(kEnvironmentNames, environment, &EnvironmentName::environment);
-  return known == kEnvironmentNames.end() ? "unknown" : known->name;
-}
 
 }  // namespace command_line

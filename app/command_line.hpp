@@ -8,7 +8,7 @@
 
 #include "heat/environment.hpp"
 #include "heat/mech_heat_system.hpp"
-#include "simulation.hpp"
+#include "simulation/turn.hpp"
 
 // The program's command line, read into a plain value.
 namespace command_line {
@@ -22,6 +22,7 @@ struct Options {
   heat::MechHeatSystem mech;          // the starting mech
   bool wait = true;                   // wait for a key at the end, where there is one to press
   std::optional<std::uint64_t> runs;  // a batch of this many silent runs when given
+  std::optional<std::uint64_t> run;   // narrate this run of the batch with the seed
   std::optional<unsigned> jobs;       // threads of a batch; the machine's when not given
   bool json = false;                  // a batch's summary as JSON
 };
@@ -38,9 +39,5 @@ struct Error {
 // The text of --help and of --version.
 [[nodiscard]] std::string_view usage();
 [[nodiscard]] std::string_view version();
-
-// The name an environment has on the command line: "space", "hot-air", ...,
-// or "unknown" for a value that names none.
-[[nodiscard]] std::string_view environmentOptionName(heat::Environment environment);
 
 }  // namespace command_line

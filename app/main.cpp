@@ -6,19 +6,25 @@
 #include <thread>
 #include <variant>
 
-#include "batch.hpp"
-#include "batch_report.hpp"
 #include "command_line.hpp"
 #include "output.hpp"
+#include "parallel_batch.hpp"
 #include "progress.hpp"
-#include "simulation.hpp"
+#include "reports/json_report.hpp"
+#include "reports/text_report.hpp"
+#include "simulation/narrated_run.hpp"
 #include "terminal.hpp"
 #include "wait_for_key.hpp"
 
 namespace {
 
 int playNarrated(command_line::Options& options) {
-  simulation::run(options.mech, options.turns, simulation::seededRand(options.seed));
+  // A run of a batch is drawn by that run's generator; a plain one by std::rand.
+  const simulation::TurnSource source =
+      options.run ? simulation::batchRunTurns(options.seed.value_or(simulation::clockSeed()),
+                                              *options.run)
+                  : simulation::platformTurns(options.seed);
+  simulation::playNarratedRun(options.mech, options.turns, source);
   // Nobody is asked for a key behind output that was lost.
   if (!outputWritten()) {
     return 1;
@@ -30,24 +36,26 @@ int playNarrated(command_line::Options& options) {
 }
 
 int playBatch(const command_line::Options& options) {
-  const batch::Settings settings{
-      options.mech, options.turns, *options.runs, options.seed.value_or(simulation::clockSeed()),
-      options.jobs.value_or(std::max(1U, std::thread::hardware_concurrency()))};
+  const simulation::BatchSettings settings{options.mech, options.turns, *options.runs,
+                                           options.seed.value_or(simulation::clockSeed())};
+  const unsigned jobs = options.jobs.value_or(std::max(1U, std::thread::hardware_concurrency()));
+  // Progress only on a terminal, and only while the program is in the foreground there.
   std::optional<ProgressLine> progress;
   if (isTerminal(StandardStream::Error)) {
     progress.emplace(std::cerr, settings.runs, std::chrono::seconds{1});
   }
   const auto showProgress = [&progress](std::uint64_t runsDone) {
     if (progress) {
-      progress->show(runsDone);
+      progress->show(runsDone, {inBackground(StandardStream::Error),
+                              terminalColumns(StandardStream::Error)});
     }
   };
-  const batch::Result result = batch::play(settings, showProgress);
+  const simulation::BatchResult result = playInParallel(settings, jobs, showProgress);
   progress.reset();
   if (options.json) {
-    batch::printJson(std::cout, result);
+    reports::printJson(std::cout, result);
   } else {
-    batch::printSummary(std::cout, result);
+    reports::printText(std::cout, result);
   }
   return outputWritten() ? 0 : 1;
 }

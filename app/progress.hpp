@@ -3,26 +3,52 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <iosfwd>
+#include <optional>
+#include <string>
 
 // One line on a terminal that tells how far a batch has got, rewritten in
-// place, shown only once the batch has taken longer than `delay`, and erased
-// when the batch ends.
+// place, shown only once the batch has taken longer than `delay`, never
+// wider than the terminal, and erased when the batch ends.
 class ProgressLine {
  public:
-  ProgressLine(std::ostream& terminal, std::uint64_t runs, std::chrono::milliseconds delay);
+  using Clock = std::chrono::steady_clock;
+
+  ProgressLine(std::ostream& terminal, std::uint64_t runs, std::chrono::milliseconds delay,
+               Clock::time_point start = Clock::now());
   ProgressLine(const ProgressLine&) = delete;
   ProgressLine& operator=(const ProgressLine&) = delete;
   ProgressLine(ProgressLine&&) = delete;
   ProgressLine& operator=(ProgressLine&&) = delete;
   ~ProgressLine();
 
-  void show(std::uint64_t runsDone);
+  // What the terminal is like now.
+  struct TerminalState {
+    bool inBackground = false;   // then the line is not shown
+    std::optional<int> columns;  // 80 when the terminal does not tell
+  };
+
+  // Shows `runsDone`. The rate, and the time left, are measured over the last
+  // few seconds, so that a pause (a stopped job) soon stops counting.
+  void show(std::uint64_t runsDone, const TerminalState& terminal,
+            Clock::time_point now = Clock::now());
+
+  // Takes the line off the terminal, if it is shown.
+  void erase();
 
  private:
+  struct Sample {
+    Clock::time_point time;
+    std::uint64_t runsDone;
+  };
+
+  [[nodiscard]] std::string text(std::uint64_t runsDone, std::size_t width, Clock::time_point now);
+
   std::ostream& terminal_;
   std::uint64_t runs_;
-  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+  Clock::time_point start_;
   std::chrono::milliseconds delay_;
+  std::deque<Sample> recent_;  // within the last few seconds, oldest first
   std::size_t shownWidth_ = 0;  // of the line on the terminal, 0 when none is
 };

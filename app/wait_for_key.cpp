@@ -25,6 +25,7 @@ void waitForKeyPress() {
 #include <array>
 #include <cerrno>
 #include <csignal>
+#include <string_view>
 
 namespace {
 
@@ -37,8 +38,6 @@ constexpr std::array kHandledSignals{SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP, 
 termios savedMode{};                        // the terminal's mode before the wait
 termios keyMode{};                          // one key at a time, not echoed
 volatile std::sig_atomic_t keyModeSet = 0;  // whether the terminal is in keyMode now
-
-bool inForeground() { return tcgetpgrp(STDIN_FILENO) == getpgrp(); }
 
 sigset_t setOf(int signalNumber) {
   sigset_t set;
@@ -71,10 +70,16 @@ void leaveKeyMode() {
   }
 }
 
+constexpr std::string_view kPrompt = "Press any key to continue . . .";
+
 // After a stop the terminal belongs to whichever job is in the foreground: the
-// program takes it back only if that is the program.
+// program takes it back only if that is the program, and then asks for the
+// key again, below what the shell printed meanwhile.
 void resumeKeyMode() {
-  if (inForeground()) {
+  if (!inBackground(StandardStream::Input)) {
+    if (keyModeSet == 0) {
+      static_cast<void>(write(STDOUT_FILENO, kPrompt.data(), kPrompt.size()));
+    }
     enterKeyMode();
   } else {
     keyModeSet = 0;
@@ -201,10 +206,10 @@ void waitForKeyPress() {
   // Reading the mode succeeds exactly when standard input is a terminal. A
   // job in the background neither owns the terminal's mode nor gets its keys.
   if (tcgetattr(STDIN_FILENO, &savedMode) != 0 || !isTerminal(StandardStream::Output) ||
-      !inForeground()) {
+      inBackground(StandardStream::Input)) {
     return;
   }
-  std::cout << "Press any key to continue . . ." << std::flush;
+  std::cout << kPrompt << std::flush;
   {
     const SingleKeyMode mode;
     // A key, the end of input or a read error end the wait; the handled

@@ -5,10 +5,10 @@
 
 #include <cstdint>
 
-#include "batch.hpp"
+#include "simulation/batch.hpp"
 #include "heat/mech_heat_system.hpp"
-#include "run_random.hpp"
-#include "turn.hpp"
+#include "simulation/run_random.hpp"
+#include "simulation/turn.hpp"
 
 namespace {
 

@@ -1,6 +1,8 @@
 # What `cmake --install` puts where, in two components: `program` (the
-# executable, its man page and licence) and `development` (the heat model's
-# static library, headers and CMake package, mech-heat::heat).
+# executable, its man page and licence) and `development` (the libraries'
+# static archives, headers and CMake package: mech-heat::heat, the model;
+# mech-heat::simulation, turns, runs and batches; mech-heat::reports, their
+# summaries).
 include(CMakePackageConfigHelpers)
 
 if(WIN32)
@@ -16,7 +18,7 @@ else()
 endif()
 
 set(package_dir ${CMAKE_INSTALL_LIBDIR}/cmake/mech-heat)
-install(TARGETS heat EXPORT mech-heat-targets
+install(TARGETS heat simulation reports EXPORT mech-heat-targets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development
   FILE_SET HEADERS DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development)
 install(EXPORT mech-heat-targets NAMESPACE mech-heat:: DESTINATION ${package_dir}

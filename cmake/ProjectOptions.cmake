@@ -25,3 +25,14 @@ function(mech_heat_enable_lto target)
     set_property(TARGET ${target} PROPERTY INTERPROCEDURAL_OPTIMIZATION_RELEASE ON)
   endif()
 endfunction()
+
+# An installed library: the project's options, link-time optimisation inside
+# the project, and ordinary machine code beside the LTO data (fat objects),
+# so that the installed archive links with any compiler, with or without LTO.
+function(mech_heat_library_options target)
+  mech_heat_apply_options(${target})
+  mech_heat_enable_lto(${target})
+  if(mech_heat_lto_supported)
+    target_compile_options(${target} PRIVATE $<$<CONFIG:Release>:-ffat-lto-objects>)
+  endif()
+endfunction()

@@ -146,17 +146,7 @@ void checkUpdate(const MechHeatSystem& mech, bool criticalBefore) {
           "critical only set above 100");
 }
 
-std::stringbuf& capturedOutput() {
-  static std::stringbuf buffer;
-  return buffer;
-}
-
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
-  std::cout.rdbuf(&capturedOutput());
-  return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider input{data, size};
@@ -168,21 +158,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::int32_t fullTank = mech.coolantLiters;
   MechHeatSystem silent = mech;
   while (input.remaining_bytes() > 0) {
-    capturedOutput().str("");
+    std::ostringstream output;
     const std::int32_t litersBefore = mech.coolantLiters;
     const bool criticalBefore = mech.criticalTemperature;
     switch (input.ConsumeIntegralInRange(0, 5)) {
       case 0: {
         const auto environment =
             static_cast<heat::Environment>(input.ConsumeIntegral<std::int32_t>());
-        mech.setEnvironment(environment);
-        silent.enterEnvironment(environment);
+        mech.setEnvironment(environment, output);
+        silent.setEnvironmentSilently(environment);
         break;
       }
       case 1: {
         const auto liters = input.ConsumeIntegral<std::int32_t>();
-        mech.useCoolant(liters);
-        static_cast<void>(silent.drawCoolant(liters));
+        mech.useCoolant(liters, output);
+        static_cast<void>(silent.useCoolantSilently(liters));
         break;
       }
       case 2: {
@@ -198,12 +188,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         break;
       }
       case 4:
-        mech.updateCooling();
-        silent.cool();
+        mech.updateCooling(output);
+        silent.updateCoolingSilently();
         checkUpdate(mech, criticalBefore);
         break;
       default:
-        mech.printStatusReport();
+        mech.printStatusReport(output);
         break;
     }
     require(mech.coolantLiters >= 0 && mech.coolantLiters <= fullTank,
@@ -211,7 +201,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(mech.coolantLiters <= litersBefore, "tank never grows");
     require(test_support::stateBits(mech) == test_support::stateBits(silent),
             "silent steps leave the narrated state");
-    checkLines(capturedOutput().view());
+    checkLines(output.view());
   }
   return 0;
 }

@@ -1,5 +1,5 @@
 #include <algorithm>
-#include <iostream>
+#include <ostream>
 
 #include "heat/mech_heat_system.hpp"
 #include "yes_no.hpp"
@@ -16,7 +16,7 @@ double heatsinkMultiplier(HeatsinkType type) { return type == HeatsinkType::Doub
 
 }  // namespace
 
-std::int32_t MechHeatSystem::drawCoolant(std::int32_t liters) {
+std::int32_t MechHeatSystem::useCoolantSilently(std::int32_t liters) {
   if (coolantLiters <= 0) {
     return 0;
   }
@@ -27,7 +27,7 @@ std::int32_t MechHeatSystem::drawCoolant(std::int32_t liters) {
   return used;
 }
 
-HeatRate MechHeatSystem::takeHeatRate() {
+HeatRate MechHeatSystem::computeHeatRateSilently() {
   // The environment scales heatsinks and coolant alike, but not added heat.
   const double heatsinkCooling =
       ((1.0 - static_cast<double>(heatsinkDamage)) * static_cast<double>(heatsinkCount)) *
@@ -54,31 +54,31 @@ void MechHeatSystem::applyHeatRate(double rate) {
   }
 }
 
-void MechHeatSystem::cool() { applyHeatRate(takeHeatRate().rate); }
+void MechHeatSystem::updateCoolingSilently() { applyHeatRate(computeHeatRateSilently().rate); }
 
-void MechHeatSystem::useCoolant(std::int32_t liters) {
+void MechHeatSystem::useCoolant(std::int32_t liters, std::ostream& out) {
   if (coolantLiters <= 0) {
-    std::cout << "No coolant left in the tank!" << std::endl;
+    out << "No coolant left in the tank!" << std::endl;
     return;
   }
-  const std::int32_t used = drawCoolant(liters);
-  std::cout << "Using " << used << " liters of coolant..." << std::endl;
-  std::cout << "Remaining coolant: " << coolantLiters << " liters" << std::endl;
+  const std::int32_t used = useCoolantSilently(liters);
+  out << "Using " << used << " liters of coolant..." << std::endl;
+  out << "Remaining coolant: " << coolantLiters << " liters" << std::endl;
 }
 
-double MechHeatSystem::computeHeatRate() {
-  const HeatRate computed = takeHeatRate();
-  std::cout << "Cooling rate: " << computed.cooling << std::endl;
-  std::cout << "Heat rate: " << computed.rate << std::endl;
+double MechHeatSystem::computeHeatRate(std::ostream& out) {
+  const HeatRate computed = computeHeatRateSilently();
+  out << "Cooling rate: " << computed.cooling << std::endl;
+  out << "Heat rate: " << computed.rate << std::endl;
   return computed.rate;
 }
 
-void MechHeatSystem::updateCooling() {
-  std::cout << "Updating cooling..." << std::endl;
-  applyHeatRate(computeHeatRate());
-  std::cout << "New heat level: " << totalHeat << std::endl;
-  std::cout << "Overheated? " << yesNo(overheated) << " "
-            << "Critical Temp? " << yesNo(criticalTemperature) << "\n\n";
+void MechHeatSystem::updateCooling(std::ostream& out) {
+  out << "Updating cooling..." << std::endl;
+  applyHeatRate(computeHeatRate(out));
+  out << "New heat level: " << totalHeat << std::endl;
+  out << "Overheated? " << yesNo(overheated) << " "
+     << "Critical Temp? " << yesNo(criticalTemperature) << "\n\n";
 }
 
 }  // namespace heat

@@ -1,29 +1,23 @@
 #include "heat/environment.hpp"
 
-#include <array>
-#include <iostream>
-#include <string_view>
+#include <algorithm>
+#include <ostream>
 
 #include "heat/mech_heat_system.hpp"
 
 namespace heat {
 namespace {
 
-struct EnvironmentTraits {
-  float coolingFactor;
-  std::string_view displayName;
-};
+// The table is indexed by an environment's value.
+static_assert(std::ranges::all_of(kEnvironments, [](const EnvironmentTraits& traits) {
+  return &traits - kEnvironments.data() == static_cast<std::int32_t>(traits.environment);
+}));
 
-// Indexed by the environment's value.
-constexpr std::array<EnvironmentTraits, 5> kEnvironments{{
-    {2.0F, "We're in space, wohoo!"},  // Space
-    {1.3F, "In water"},                // Water
-    {0.7F, "In hot air"},              // HotAir
-    {1.2F, "In cold air"},             // ColdAir
-    {1.0F, "In temperate air"},        // TemperateAir
-}};
+// What an unnamed value stands for; its `environment` is not looked at.
+constexpr EnvironmentTraits kUnknownEnvironment{Environment::TemperateAir, 1.0F, "unknown",
+                                                "unknown"};
 
-constexpr EnvironmentTraits kUnknownEnvironment{1.0F, "unknown"};
+}  // namespace
 
 const EnvironmentTraits& traitsOf(Environment environment) {
   const auto value = static_cast<std::int32_t>(environment);
@@ -33,22 +27,28 @@ const EnvironmentTraits& traitsOf(Environment environment) {
   return kEnvironments.at(static_cast<std::size_t>(value));
 }
 
-}  // namespace
-
 std::string environmentName(Environment environment) {
   return std::string{traitsOf(environment).displayName};
 }
 
 float environmentFactor(Environment environment) { return traitsOf(environment).coolingFactor; }
 
-void MechHeatSystem::enterEnvironment(Environment newEnvironment) {
+std::optional<Environment> environmentNamed(std::string_view optionName) {
+  const auto* known = std::ranges::find(kEnvironments, optionName, &EnvironmentTraits::optionName);
+  if (known == kEnvironments.end()) {
+    return std::nullopt;
+  }
+  return known->environment;
+}
+
+void MechHeatSystem::setEnvironmentSilently(Environment newEnvironment) {
   environment = newEnvironment;
   baseCoolingFactor = environmentFactor(newEnvironment);
 }
 
-void MechHeatSystem::setEnvironment(Environment newEnvironment) {
-  enterEnvironment(newEnvironment);
-  std::cout << "Changing environment to: " << environmentName(newEnvironment) << std::endl;
+void MechHeatSystem::setEnvironment(Environment newEnvironment, std::ostream& out) {
+  setEnvironmentSilently(newEnvironment);
+  out << "Changing environment to: " << environmentName(newEnvironment) << std::endl;
 }
 
 }  // namespace heat

@@ -1,4 +1,4 @@
-#include <iostream>
+#include <ostream>
 #include <string>
 
 #include "heat/mech_heat_system.hpp"
@@ -6,22 +6,22 @@
 
 namespace heat {
 
-void MechHeatSystem::printStatusReport() const {
+void MechHeatSystem::printStatusReport(std::ostream& out) const {
   const std::string environmentText = environmentName(environment);
   const char* const typeText = heatsinkType == HeatsinkType::Double ? "Double" : "Single";
 
-  std::cout << "Mech Status Report" << std::endl;
-  std::cout << "Base Cooling Factor: " << baseCoolingFactor << std::endl;
-  std::cout << "# of Heatsinks: " << heatsinkCount << std::endl;
-  std::cout << "Heatsink Type: " << typeText << std::endl;
-  std::cout << "Heatsink Damage: " << heatsinkDamage << std::endl;
-  std::cout << "Current Environment: " << environmentText << std::endl;
-  std::cout << "Remaining Coolant: " << coolantLiters << " liters" << std::endl;
-  std::cout << "Rate of Heat Change: " << heatRate << std::endl;
-  std::cout << "Total Heat: " << totalHeat << std::endl;
-  std::cout << "Is Overheated? " << yesNo(overheated) << std::endl;
-  std::cout << "Critical Temperature? " << yesNo(criticalTemperature) << std::endl;
-  std::cout << std::endl;
+  out << "Mech Status Report" << std::endl;
+  out << "Base Cooling Factor: " << baseCoolingFactor << std::endl;
+  out << "# of Heatsinks: " << heatsinkCount << std::endl;
+  out << "Heatsink Type: " << typeText << std::endl;
+  out << "Heatsink Damage: " << heatsinkDamage << std::endl;
+  out << "Current Environment: " << environmentText << std::endl;
+  out << "Remaining Coolant: " << coolantLiters << " liters" << std::endl;
+  out << "Rate of Heat Change: " << heatRate << std::endl;
+  out << "Total Heat: " << totalHeat << std::endl;
+  out << "Is Overheated? " << yesNo(overheated) << std::endl;
+  out << "Critical Temperature? " << yesNo(criticalTemperature) << std::endl;
+  out << std::endl;
 }
 
 }  // namespace heat

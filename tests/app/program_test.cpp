@@ -9,14 +9,18 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <charconv>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <iterator>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -146,6 +150,21 @@ class ProgramTest : public testing::Test {
   std::vector<int> fds_;
 };
 
+// Kills every process of the session that `leader` leads (a shell's jobs
+// too), then the leader.
+void killSession(pid_t leader) {
+  for (const auto& entry : std::filesystem::directory_iterator{"/proc"}) {
+    const std::string name = entry.path().filename().string();
+    pid_t pid = 0;
+    const auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), pid);
+    if (error == std::errc{} && end == name.data() + name.size() && pid > 0 && pid != leader &&
+        getsid(pid) == leader) {
+      kill(pid, SIGKILL);
+    }
+  }
+  kill(leader, SIGKILL);
+}
+
 // Ends with the final status report's empty line, after ten turns.
 void expectWholeRun(const std::string& out) {
   std::size_t turns = 0;
@@ -193,6 +212,18 @@ TEST_F(Program, AnswersItsCommandLine) {
   EXPECT_EQ(seeded.status, 0);
   EXPECT_EQ(runWith({"--seed=42"}).out, seeded.out);
   EXPECT_NE(runWith({"--seed", "43"}).out, seeded.out);
+
+  // The command a batch names for its hottest run narrates that run.
+  const auto batch = runWith({"--runs", "500", "--seed", "5", "--turns", "12", "--double"});
+  const auto named = batch.out.find("(mech-heat ");
+  ASSERT_NE(named, std::string::npos) << batch.out;
+  std::istringstream command{batch.out.substr(named + 11, batch.out.find(')', named) - named - 11)};
+  const std::vector<std::string> replay{std::istream_iterator<std::string>{command}, {}};
+  const auto finalHeat = std::stod(batch.out.substr(batch.out.find(", final heat ") + 13));
+  const auto replayed = runWith(replay);
+  const auto total = replayed.out.rfind("Total Heat: ");
+  ASSERT_NE(total, std::string::npos) << replayed.out;
+  EXPECT_NEAR(std::stod(replayed.out.substr(total + 12)), finalHeat, 0.05);
 
   struct Case {
     std::vector<std::string> arguments;
@@ -289,7 +320,8 @@ class OnTerminal : public ProgramTest {
   // that leads its own session, a job with a parent in its session is really
   // stopped by Ctrl-Z.
   void startAsJob(
-      bool inForeground, const std::function<void()>& prepare = [] {}) {
+      bool inForeground, const std::function<void()>& prepare = [] {},
+      const std::vector<std::string>& arguments = {}) {
     std::array<int, 2> reports{};
     std::array<int, 2> orders{};
     ASSERT_EQ(pipe2(reports.data(), O_CLOEXEC), 0);
@@ -298,10 +330,11 @@ class OnTerminal : public ProgramTest {
     fromShell_ = reports[0];
     toShell_ = orders[1];
     ASSERT_NO_FATAL_FAILURE(
-        spawn([&] { actAsShell(inForeground, prepare, reports[1], orders[0]); }, pid_));
+        spawn([&] { actAsShell(inForeground, prepare, arguments, reports[1], orders[0]); }, pid_));
   }
 
-  [[noreturn]] void actAsShell(bool inForeground, const std::function<void()>& prepare, int reports,
+  [[noreturn]] void actAsShell(bool inForeground, const std::function<void()>& prepare,
+                               const std::vector<std::string>& arguments, int reports,
                                int orders) const {
     leadSession(programSide_);
     // A shell sets the foreground group while it is in the background itself.
@@ -314,7 +347,9 @@ class OnTerminal : public ProgramTest {
       }
       static_cast<void>(std::signal(SIGTTOU, SIG_DFL));
       prepare();
-      execProgram({programSide_, programSide_, err_}, {});
+      // A batch shows its progress on the terminal, a narrated run its errors in a file.
+      execProgram({programSide_, programSide_, arguments.empty() ? err_ : programSide_},
+                  arguments);
       _exit(127);
     }
     if (job < 0) {
@@ -369,6 +404,23 @@ class OnTerminal : public ProgramTest {
         return;
       }
       screen_.append(chunk.data(), static_cast<std::size_t>(n));
+    }
+  }
+
+  // Reads what the terminal shows until `deadline`, however often it changes.
+  void readScreenUntil(std::chrono::steady_clock::time_point deadline) {
+    pollfd ready{terminal_, POLLIN, 0};
+    std::array<char, 4096> chunk{};
+    for (auto now = std::chrono::steady_clock::now(); now < deadline;
+         now = std::chrono::steady_clock::now()) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
+      if (poll(&ready, 1, static_cast<int>(left.count())) > 0) {
+        const ssize_t n = read(terminal_, chunk.data(), chunk.size());
+        if (n <= 0) {
+          return;
+        }
+        screen_.append(chunk.data(), static_cast<std::size_t>(n));
+      }
     }
   }
 
@@ -512,6 +564,58 @@ TEST_F(OnTerminal, TakesUpTheWaitAgainAfterCtrlZ) {
   ASSERT_NO_FATAL_FAILURE(awaitKeyMode());
   ASSERT_NO_FATAL_FAILURE(typeKey("k"));
   ASSERT_NO_FATAL_FAILURE(expectEndedByTheKey("after fg and a key"));
+  // Asked again in the foreground, not while it was in the background.
+  const auto second = screen_.find(kPrompt, screen_.find(kPrompt) + 1);
+  ASSERT_NE(second, std::string::npos) << screen_;
+  EXPECT_EQ(screen_.find(kPrompt, second + 1), std::string::npos) << screen_;
+}
+
+TEST_F(OnTerminal, ShowsABatchsProgressOnlyOnItsTerminalInTheForeground) {
+  // A batch far too long to finish, ended after its progress is due.
+  const std::vector<std::string> endless{"--runs", "1000000000000", "--seed", "1"};
+  struct Case {
+    const char* label;
+    unsigned short columns;
+    bool errorsInFile;
+    bool inBackground;
+    bool shown;
+  };
+  const Case cases[] = {
+      {"a wide terminal", 100, false, false, true},
+      {"a narrow terminal", 12, false, false, true},
+      {"errors in a file", 100, true, false, false},
+      {"a background job", 100, false, true, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    screen_.clear();
+    winsize size{};
+    size.ws_row = 24;
+    size.ws_col = c.columns;
+    ASSERT_EQ(ioctl(terminal_, TIOCSWINSZ, &size), 0);  // NOLINT(cppcoreguidelines-pro-type-vararg)
+    int out = -1;
+    ASSERT_NO_FATAL_FAILURE(scratchFile(out));
+    if (c.inBackground) {
+      ASSERT_NO_FATAL_FAILURE(startAsJob(false, [] {}, endless));
+    } else {
+      // Standard output on the terminal too, so that only standard error decides.
+      const int errors = c.errorsInFile ? err_ : programSide_;
+      ASSERT_NO_FATAL_FAILURE(start({programSide_, programSide_, errors}, pid_, endless));
+    }
+    readScreenUntil(std::chrono::steady_clock::now() + 1800ms);
+    ASSERT_FALSE(waitFor(pid_, 0ms).has_value()) << "the batch ended";
+    killSession(pid_);
+    waitFor(pid_, 10s);
+    EXPECT_EQ(readAll(err_), "");
+    const auto line = screen_.rfind('\r');
+    ASSERT_EQ(line != std::string::npos, c.shown) << screen_;
+    if (c.shown) {
+      const std::string last = screen_.substr(line + 1);
+      EXPECT_NE(last.find(" %"), std::string::npos) << screen_;
+      EXPECT_LT(last.size(), c.columns) << screen_;
+      EXPECT_EQ(screen_.find('\n'), std::string::npos) << screen_;
+    }
+  }
 }
 
 TEST_F(OnTerminal, EndsTheWaitWhenItCannotReadInTheBackground) {

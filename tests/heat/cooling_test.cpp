@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "capture_stdout.hpp"
+#include "recording_stream.hpp"
 #include "heat/mech_heat_system.hpp"
 
 namespace heat {
 namespace {
 
-using test_support::captureStdout;
+using test_support::RecordingStream;
 
 struct CoolantCase {
   std::string label;
@@ -42,8 +42,9 @@ TEST(UseCoolant, DrawsWhatTheTankCanGive) {
     SCOPED_TRACE(c.label);
     MechHeatSystem mech;
     mech.coolantLiters = c.tank;
-    const auto output = captureStdout([&] { mech.useCoolant(c.request); });
-    EXPECT_EQ(output.text, c.output);
+    RecordingStream output;
+    mech.useCoolant(c.request, output);
+    EXPECT_EQ(output.text(), c.output);
     EXPECT_EQ(mech.coolantLiters, c.tankAfter);
     EXPECT_EQ(mech.coolantCooling, c.coolingAfter);
   }
@@ -51,15 +52,16 @@ TEST(UseCoolant, DrawsWhatTheTankCanGive) {
 
 TEST(UpdateCooling, OfANewMechCoolsToTheFloor) {
   MechHeatSystem mech;
-  const auto output = captureStdout([&] { mech.updateCooling(); });
-  EXPECT_EQ(output.text,
+  RecordingStream output;
+  mech.updateCooling(output);
+  EXPECT_EQ(output.text(),
             "Updating cooling...\n"
             "Cooling rate: -10\n"
             "Heat rate: -10\n"
             "New heat level: 0\n"
             "Overheated? no Critical Temp? no\n\n");
   // Every line is flushed except the two-flag line.
-  EXPECT_EQ(output.flushes, 4);
+  EXPECT_EQ(output.flushes(), 4);
   EXPECT_EQ(mech.heatRate, -10.0F);
   EXPECT_EQ(mech.totalHeat, 0.0);
   EXPECT_FALSE(std::signbit(mech.totalHeat));
@@ -67,14 +69,13 @@ TEST(UpdateCooling, OfANewMechCoolsToTheFloor) {
 
 TEST(UpdateCooling, WorkedExampleInWaterIsExactToTheBit) {
   MechHeatSystem mech;
-  const auto output = captureStdout([&] {
-    mech.setEnvironment(Environment::Water);
-    mech.useCoolant(8);
-    mech.heatsinkDamage += 0.1F;
-    mech.pendingHeat += 45.0;
-    mech.updateCooling();
-  });
-  EXPECT_NE(output.text.find("Updating cooling...\n"
+  RecordingStream output;
+  mech.setEnvironment(Environment::Water, output);
+  mech.useCoolant(8, output);
+  mech.heatsinkDamage += 0.1F;
+  mech.pendingHeat += 45.0;
+  mech.updateCooling(output);
+  EXPECT_NE(output.text().find("Updating cooling...\n"
                              "Cooling rate: -32.5\n"
                              "Heat rate: 12.5\n"
                              "New heat level: 12.5\n"
@@ -92,8 +93,9 @@ TEST(UpdateCooling, ReturnsTheUnnarrowedRate) {
   mech.heatsinkDamage = 0.1F;
   mech.coolantCooling = -16.0;
   mech.pendingHeat = 45.0;
-  double rate = 0.0;
-  captureStdout([&] { rate = mech.computeHeatRate(); });
+  RecordingStream output;
+  const double rate = mech.computeHeatRate(output);
+  EXPECT_EQ(output.text(), "Cooling rate: -32.5\nHeat rate: 12.5\n");
   EXPECT_EQ(rate, 0x1.9000028a66668p+3);
 }
 
@@ -133,16 +135,16 @@ TEST(UpdateCooling, ComputesCoolingFromHeatsinksCoolantAndEnvironment) {
     MechHeatSystem mech;
     mech.heatsinkType = c.type;
     mech.heatsinkDamage = c.damage;
-    const auto output = captureStdout([&] {
-      for (const auto liters : c.coolantDraws) {
-        mech.useCoolant(liters);  // drawn before the environment changes
-      }
-      mech.setEnvironment(c.environment);
-      mech.pendingHeat = c.pendingHeat;
-      mech.updateCooling();
-    });
-    EXPECT_NE(output.text.find("\n" + c.coolingLine + "\n" + c.rateLine + "\n"), std::string::npos)
-        << output.text;
+    RecordingStream output;
+    for (const auto liters : c.coolantDraws) {
+      mech.useCoolant(liters, output);  // drawn before the environment changes
+    }
+    mech.setEnvironment(c.environment, output);
+    mech.pendingHeat = c.pendingHeat;
+    mech.updateCooling(output);
+    EXPECT_NE(output.text().find("\n" + c.coolingLine + "\n" + c.rateLine + "\n"),
+              std::string::npos)
+        << output.text();
   }
 }
 
@@ -178,8 +180,9 @@ TEST(UpdateCooling, SetsTheFlagsAboveSixtyAndAboveOneHundred) {
     mech.overheated = c.overheatedBefore;
     mech.criticalTemperature = c.criticalBefore;
     mech.pendingHeat = c.heatAdded;
-    const auto output = captureStdout([&] { mech.updateCooling(); });
-    EXPECT_TRUE(output.text.ends_with(c.lines)) << output.text;
+    RecordingStream output;
+    mech.updateCooling(output);
+    EXPECT_TRUE(output.text().ends_with(c.lines)) << output.text();
     EXPECT_EQ(mech.overheated, c.overheated);
     EXPECT_EQ(mech.criticalTemperature, c.critical);
   }

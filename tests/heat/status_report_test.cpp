@@ -2,21 +2,20 @@
 
 #include <string>
 
-#include "capture_stdout.hpp"
+#include "recording_stream.hpp"
 #include "heat/mech_heat_system.hpp"
 
 namespace heat {
 namespace {
 
-using test_support::captureStdout;
+using test_support::RecordingStream;
 
 TEST(StatusReport, OfANewMechShowsTheDefaultState) {
   // Creating the mech prints nothing: the output is the report alone.
-  const auto output = captureStdout([] {
-    const MechHeatSystem mech;
-    mech.printStatusReport();
-  });
-  EXPECT_EQ(output.text,
+  RecordingStream output;
+  const MechHeatSystem mech;
+  mech.printStatusReport(output);
+  EXPECT_EQ(output.text(),
             "Mech Status Report\n"
             "Base Cooling Factor: 1\n"
             "# of Heatsinks: 10\n"
@@ -29,23 +28,23 @@ TEST(StatusReport, OfANewMechShowsTheDefaultState) {
             "Is Overheated? no\n"
             "Critical Temperature? no\n"
             "\n");
-  EXPECT_EQ(output.flushes, 12);  // every line, the empty one included
+  EXPECT_EQ(output.flushes(), 12);  // every line, the empty one included
 }
 
 TEST(StatusReport, ShowsTheStateAfterEvents) {
   MechHeatSystem mech;
-  captureStdout([&] {
-    mech.setEnvironment(Environment::HotAir);
-    mech.useCoolant(30);
-    mech.heatsinkDamage += 0.05F;
-    mech.heatsinkDamage += 0.15F;
-    mech.updateCooling();  // cools a cold mech below 0: the heat is floored
-  });
+  RecordingStream narration;
+  mech.setEnvironment(Environment::HotAir, narration);
+  mech.useCoolant(30, narration);
+  mech.heatsinkDamage += 0.05F;
+  mech.heatsinkDamage += 0.15F;
+  mech.updateCooling(narration);  // cools a cold mech below 0: the heat is floored
   mech.heatsinkType = HeatsinkType::Double;
   mech.criticalTemperature = true;
 
-  const auto output = captureStdout([&] { mech.printStatusReport(); });
-  EXPECT_EQ(output.text,
+  RecordingStream output;
+  mech.printStatusReport(output);
+  EXPECT_EQ(output.text(),
             "Mech Status Report\n"
             "Base Cooling Factor: 0.7\n"
             "# of Heatsinks: 10\n"
@@ -63,8 +62,9 @@ TEST(StatusReport, ShowsTheStateAfterEvents) {
 TEST(StatusReport, NamesAnOutOfRangeEnvironmentUnknown) {
   MechHeatSystem mech;
   mech.environment = static_cast<Environment>(7);
-  const auto output = captureStdout([&] { mech.printStatusReport(); });
-  EXPECT_NE(output.text.find("\nCurrent Environment: unknown\n"), std::string::npos);
+  RecordingStream output;
+  mech.printStatusReport(output);
+  EXPECT_NE(output.text().find("\nCurrent Environment: unknown\n"), std::string::npos);
 }
 
 }  // namespace

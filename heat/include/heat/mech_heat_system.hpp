@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <iostream>
 
 #include "heat/environment.hpp"
 
@@ -22,9 +23,10 @@ struct HeatRate {
 // temperate air with ten undamaged single heatsinks and a full tank; it is
 // created silently.
 //
-// Each operation that changes the state comes twice: a silent step that does
-// the arithmetic and prints nothing, and the narrated operation, which calls
-// that step and tells what it did on std::cout.
+// Each operation that changes the state comes twice: the narrated operation,
+// which tells what it did on the stream it is given (std::cout unless told
+// otherwise), and its silent twin, named after it, which does the same
+// arithmetic and prints nothing.
 struct MechHeatSystem {
   float baseCoolingFactor = 1.0F;  // always the current environment's factor
   std::int32_t heatsinkCount = 10;
@@ -39,44 +41,35 @@ struct MechHeatSystem {
   double pendingHeat = 0.0;          // heat added since the last update
   double coolantCooling = 0.0;       // coolant drawn since the last update, <= 0
 
-  // Silent steps.
-
   // Moves the mech and takes the environment's cooling factor, which first
-  // acts at the next cooling update.
-  void enterEnvironment(Environment newEnvironment);
+  // acts at the next cooling update; announced.
+  void setEnvironment(Environment newEnvironment, std::ostream& out = std::cout);
+  void setEnvironmentSilently(Environment newEnvironment);
 
-  // Draws up to `liters` from the tank into the pending coolant cooling and
-  // returns the liters drawn: none from an empty tank or for a request below 1.
-  std::int32_t drawCoolant(std::int32_t liters);
+  // Draws up to `liters` from the tank into the pending coolant cooling, and
+  // tells what was drawn and what is left, or that the tank is empty. A
+  // request below 1 draws nothing. The silent twin returns the liters drawn.
+  void useCoolant(std::int32_t liters, std::ostream& out = std::cout);
+  std::int32_t useCoolantSilently(std::int32_t liters);
 
   // Computes the cooling and the rate from everything collected since the
-  // last update and empties both accumulators.
-  HeatRate takeHeatRate();
+  // last update and empties both accumulators; prints both values and
+  // returns the rate.
+  double computeHeatRate(std::ostream& out = std::cout);
+  HeatRate computeHeatRateSilently();
+
+  // One cooling update: computes the rate, then applyHeatRate; prints the
+  // rates, the new heat level and both flags.
+  void updateCooling(std::ostream& out = std::cout);
+  void updateCoolingSilently();
 
   // Stores `rate` as the heat rate, applies it to the heat level, floors the
-  // level at 0 and sets the overheated and critical-temperature flags.
+  // level at 0 and sets the overheated and critical-temperature flags: the
+  // second half of a cooling update, which prints nothing.
   void applyHeatRate(double rate);
 
-  // One silent cooling update: takeHeatRate, then applyHeatRate.
-  void cool();
-
-  // Narrated operations.
-
-  // enterEnvironment, announced.
-  void setEnvironment(Environment newEnvironment);
-
-  // drawCoolant, with what was drawn and what is left, or that the tank is empty.
-  void useCoolant(std::int32_t liters);
-
-  // takeHeatRate, printing both values; returns the rate.
-  double computeHeatRate();
-
-  // One cooling update: computeHeatRate, then applyHeatRate, with the new
-  // heat level and both flags.
-  void updateCooling();
-
   // Prints the whole state as a labelled block; changes nothing.
-  void printStatusReport() const;
+  void printStatusReport(std::ostream& out = std::cout) const;
 };
 
 }  // namespace heat

@@ -9,16 +9,17 @@
 #include <string>
 #include <vector>
 
-#include "capture_stdout.hpp"
 #include "heat/mech_heat_system.hpp"
-#include "simulation.hpp"
+#include "recording_stream.hpp"
+#include "simulation/batch.hpp"
+#include "simulation/narrated_run.hpp"
+#include "simulation/turn.hpp"
 #include "state_bits.hpp"
-#include "turn.hpp"
 
 namespace simulation {
 namespace {
 
-using test_support::captureStdout;
+using test_support::RecordingStream;
 
 // Plays back the given turns. Turn i's numbers come out of the generator
 // offset by i whole ranges, so that a run also checks the reduction to range.
@@ -33,14 +34,14 @@ class ScriptedRandom {
     }
   }
 
-  RandomSource source(std::function<void()> seed = [] {}) {
-    return RandomSource{std::move(seed), [this] {
-                          if (used_ == values_.size()) {
-                            ADD_FAILURE() << "the run drew more numbers than scripted";
-                            return 0;
-                          }
-                          return values_[used_++];
-                        }};
+  TurnSource source(std::function<void()> seed = [] {}) {
+    return randTurns(std::move(seed), [this] {
+      if (used_ == values_.size()) {
+        ADD_FAILURE() << "the run drew more numbers than scripted";
+        return 0;
+      }
+      return values_[used_++];
+    });
   }
 
   [[nodiscard]] bool allUsed() const { return used_ == values_.size(); }
@@ -69,7 +70,7 @@ heat::MechHeatSystem configuredMech() {
   mech.heatsinkCount = 12;
   mech.heatsinkType = heat::HeatsinkType::Double;
   mech.coolantLiters = 30;
-  mech.enterEnvironment(heat::Environment::Water);
+  mech.setEnvironmentSilently(heat::Environment::Water);
   return mech;
 }
 
@@ -97,23 +98,25 @@ TEST(SimulationRun, PrintsTheTranscriptOfItsDraws) {
     ScriptedRandom random{scripted.turns};
     auto mech = scripted.mech;
     const auto turns = static_cast<int>(scripted.turns.size());
-    const auto output = captureStdout([&] { run(mech, turns, random.source()); });
-    EXPECT_EQ(output.text, readTranscript(scripted.transcript));
+    RecordingStream output;
+    playNarratedRun(mech, turns, random.source(), output);
+    EXPECT_EQ(output.text(), readTranscript(scripted.transcript));
     EXPECT_TRUE(random.allUsed());
   }
 }
 
 TEST(SimulationRun, SeedsOnceAfterTheFirstReport) {
-  const auto newMechReport = captureStdout([] { heat::MechHeatSystem{}.printStatusReport(); }).text;
+  RecordingStream newMechReport;
+  heat::MechHeatSystem{}.printStatusReport(newMechReport);
   const std::string marker = "<seeded>";
   ScriptedRandom random{std::vector<TurnDraws>(kDefaultTurnCount, TurnDraws{10, 30, 4})};
   heat::MechHeatSystem mech;
 
-  const auto output = captureStdout(
-      [&] { run(mech, kDefaultTurnCount, random.source([&] { std::cout << marker; })); });
+  RecordingStream output;
+  playNarratedRun(mech, kDefaultTurnCount, random.source([&] { output << marker; }), output);
 
-  EXPECT_EQ(output.text.find(marker), newMechReport.size());
-  EXPECT_EQ(output.text.rfind(marker), newMechReport.size());
+  EXPECT_EQ(output.text().find(marker), newMechReport.text().size());
+  EXPECT_EQ(output.text().rfind(marker), newMechReport.text().size());
 }
 
 TEST(SimulationRun, LeavesTheStateThatTheSilentStepsLeave) {
@@ -130,13 +133,34 @@ TEST(SimulationRun, LeavesTheStateThatTheSilentStepsLeave) {
   for (const auto& start : {heat::MechHeatSystem{}, configuredMech(), noHeatsinks}) {
     ScriptedRandom random{turns};
     auto narrated = start;
-    captureStdout([&] { run(narrated, static_cast<int>(turns.size()), random.source()); });
+    RecordingStream output;
+    playNarratedRun(narrated, static_cast<int>(turns.size()), random.source(), output);
     auto silent = start;
-    const SilentEvents events{silent};
     for (const auto& draws : turns) {
-      playTurn(events, draws);
+      playTurnSilently(silent, draws);
     }
     EXPECT_EQ(test_support::stateBits(narrated), test_support::stateBits(silent));
+  }
+}
+
+TEST(SimulationRun, OfABatchRunEndsWithThatRunsFinalHeat) {
+  // The hottest run of a batch, narrated alone, ends at the heat the batch
+  // found for it, to the bit, on a mech that cools as well as one that cannot.
+  for (const heat::MechHeatSystem& start : {heat::MechHeatSystem{}, configuredMech()}) {
+    BatchSettings settings{start, 15, 3'000, 77};
+    const BatchResult result = playBatch(settings);
+    const HottestRun hottest = result.tally.hottest;
+    ASSERT_LT(hottest.run, settings.runs);
+    auto mech = start;
+    RecordingStream output;
+    playNarratedRun(mech, settings.turns, batchRunTurns(settings.seed, hottest.run), output);
+    EXPECT_EQ(mech.totalHeat, hottest.finalHeat);
+    EXPECT_EQ(mech.totalHeat, result.tally.finalHeat.max());
+    // Only the hottest: its neighbour ends elsewhere.
+    auto neighbour = start;
+    playNarratedRun(neighbour, settings.turns, batchRunTurns(settings.seed, hottest.run + 1),
+                    output);
+    EXPECT_NE(neighbour.totalHeat, hottest.finalHeat);
   }
 }
 

@@ -1,4 +1,4 @@
-#include "heat_histogram.hpp"
+#include "simulation/heat_histogram.hpp"
 
 #include <algorithm>
 #include <bit>
@@ -6,7 +6,7 @@
 #include <functional>
 #include <numeric>
 
-namespace batch {
+namespace simulation {
 namespace {
 
 constexpr double kLinearEnd = 64.0;
@@ -53,8 +53,9 @@ void HeatHistogram::add(double heat) {
     bins_.resize(bin + 1);
   }
   ++bins_[bin];
-  ++count_;
+  min_ = count_ == 0 ? heat : std::min(min_, heat);
   max_ = std::max(max_, heat);
+  ++count_;
 }
 
 void HeatHistogram::merge(const HeatHistogram& other) {
@@ -62,8 +63,11 @@ void HeatHistogram::merge(const HeatHistogram& other) {
     bins_.resize(other.bins_.size());
   }
   std::transform(other.bins_.begin(), other.bins_.end(), bins_.begin(), bins_.begin(), std::plus{});
+  if (other.count_ > 0) {
+    min_ = count_ == 0 ? other.min_ : std::min(min_, other.min_);
+    max_ = std::max(max_, other.max_);
+  }
   count_ += other.count_;
-  max_ = std::max(max_, other.max_);
 }
 
 double HeatHistogram::percentile(double fraction) const {
@@ -75,7 +79,7 @@ double HeatHistogram::percentile(double fraction) const {
     seen += bins_[bin];
     ++bin;
   }
-  return std::min(middleOf(bin), max_);
+  return std::clamp(middleOf(bin), min_, max_);
 }
 
-}  // namespace batch
+}  // namespace simulation

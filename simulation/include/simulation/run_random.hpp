@@ -2,12 +2,12 @@
 
 #include <cstdint>
 
-#include "turn.hpp"
+#include "simulation/turn.hpp"
 
 // The random numbers of one run of a batch: each run has a generator of its
 // own, derived from the batch's seed and the run's index, so that a run's
 // draws do not depend on which thread plays it or in what order.
-namespace batch {
+namespace simulation {
 
 // One step of SplitMix64: a well-mixed 64-bit value from any 64-bit input.
 constexpr std::uint64_t splitMix64(std::uint64_t value) {
@@ -42,9 +42,9 @@ class RunRandom {
   // over the three ranges at once). Together the three make one number below
   // 60 * 40 * 5, and a final remainder below 2^32 mod 12000 would favour some
   // of them: then the turn is drawn again, about once in 400000 turns.
-  simulation::TurnDraws drawTurn() {
+  TurnDraws drawTurn() {
     constexpr auto kAllDraws = static_cast<std::uint32_t>(
-        simulation::kHeatRange * simulation::kLitersRange * simulation::kSelectorRange);
+        kHeatRange * kLitersRange * kSelectorRange);
     constexpr std::uint32_t kBiasedRemainders = (0U - kAllDraws) % kAllDraws;
     for (;;) {
       std::uint32_t fraction = next();
@@ -53,11 +53,11 @@ class RunRandom {
         fraction = static_cast<std::uint32_t>(product);
         return static_cast<int>(product >> 32U);
       };
-      const int heat = take(simulation::kHeatRange);
-      const int liters = take(simulation::kLitersRange) + 1;
-      const int selector = take(simulation::kSelectorRange);
+      const int heat = take(kHeatRange);
+      const int liters = take(kLitersRange) + 1;
+      const int selector = take(kSelectorRange);
       if (fraction >= kBiasedRemainders) {
-        return simulation::TurnDraws{heat, liters, selector};
+        return TurnDraws{heat, liters, selector};
       }
     }
   }
@@ -67,4 +67,4 @@ class RunRandom {
   std::uint64_t increment_;
 };
 
-}  // namespace batch
+}  // namespace simulation

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "heat/mech_heat_system.hpp"
+#include "simulation/heat_histogram.hpp"
+#include "simulation/turn.hpp"
+
+// Many silent runs of one mech, and what they have in common. Run i of a
+// batch draws its turns from a generator of its own, derived from the
+// batch's seed and i, so that any run can be replayed alone and its draws do
+// not depend on which thread plays it or in what order.
+namespace simulation {
+
+struct BatchSettings {
+  heat::MechHeatSystem mech;  // the starting mech of every run
+  int turns = kDefaultTurnCount;
+  std::uint64_t runs = 1;
+  std::uint32_t seed = 0;
+};
+
+// Throws std::invalid_argument naming the field when the settings describe
+// no batch: no runs, no turns, or negative heatsinks or coolant.
+void checkBatchSettings(const BatchSettings& settings);
+
+// How many runs were in each state right after one turn's cooling update.
+struct TurnTally {
+  std::uint64_t overheated = 0;
+  std::uint64_t critical = 0;      // the critical-temperature flag, which may outlast the heat
+  std::uint64_t coolantEmpty = 0;  // no liter left in the tank
+  double heatSum = 0.0;            // of the heat levels
+};
+
+// The run with the highest final heat, the lowest index among equals.
+struct HottestRun {
+  std::uint64_t run = 0;
+  double finalHeat = -1.0;  // below every heat level while no run is counted
+};
+
+// What a range of runs had in common.
+struct BatchTally {
+  std::uint64_t runs = 0;
+  std::vector<TurnTally> perTurn;  // one for each turn
+  std::uint64_t everOverheated = 0;
+  std::uint64_t everCritical = 0;
+  HeatHistogram finalHeat;
+  HottestRun hottest;
+
+  // Adds the tally of the runs that follow this one's. The sums of heat are
+  // floating-point: adding the same tallies in the same order gives the same
+  // bits.
+  void add(const BatchTally& next);
+};
+
+// Plays runs [first, end) of a batch on the calling thread, in order.
+[[nodiscard]] BatchTally playRuns(const BatchSettings& settings, std::uint64_t first,
+                                  std::uint64_t end);
+
+// A batch's runs in blocks of about the same number of turns. A block's size
+// depends only on the number of turns; adding the blocks' tallies in block
+// order gives the same result, bit for bit, however they were played.
+class BatchBlocks {
+ public:
+  explicit BatchBlocks(const BatchSettings& settings);
+
+  [[nodiscard]] std::uint64_t count() const { return count_; }
+  [[nodiscard]] std::uint64_t firstRun(std::uint64_t block) const { return block * runsPerBlock_; }
+  [[nodiscard]] std::uint64_t endRun(std::uint64_t block) const;
+
+ private:
+  std::uint64_t runs_;
+  std::uint64_t runsPerBlock_;
+  std::uint64_t count_;
+};
+
+struct BatchResult {
+  BatchSettings settings;
+  BatchTally tally;
+};
+
+// Plays the whole batch on the calling thread, block by block. Checks the
+// settings first.
+[[nodiscard]] BatchResult playBatch(const BatchSettings& settings);
+
+}  // namespace simulation

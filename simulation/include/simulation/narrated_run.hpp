@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <iostream>
+#include <optional>
+
+#include "heat/mech_heat_system.hpp"
+#include "simulation/turn.hpp"
+
+// The narrated run: a status report, the turns with every event and rate, a
+// final status report.
+namespace simulation {
+
+// Where a narrated run's turns come from.
+struct TurnSource {
+  std::function<void()> seed;       // called once, after the first status report
+  std::function<TurnDraws()> draw;  // one turn's three numbers
+};
+
+// The calendar time in whole seconds, truncated to 32 bits: the seed of a
+// run given none, so that runs started in different seconds differ.
+[[nodiscard]] std::uint32_t clockSeed();
+
+// Turns drawn as the remainders of a std::rand-like generator's values
+// (0 to RAND_MAX), always exactly three a turn, heat, liters, selector.
+[[nodiscard]] TurnSource randTurns(std::function<void()> seed, std::function<int()> next);
+
+// std::rand, seeded with `seed`, or without one with clockSeed() when the run
+// is seeded, so that a seed replays the run of the second it names. The
+// sequence is the platform's own.
+[[nodiscard]] TurnSource platformTurns(std::optional<std::uint32_t> seed);
+
+// The turns of run `run` of the batch with seed `batchSeed`, drawn by that
+// run's own generator: the same on every platform.
+[[nodiscard]] TurnSource batchRunTurns(std::uint32_t batchSeed, std::uint64_t run);
+
+// The whole run of `turns` turns, narrated on `out`.
+void playNarratedRun(heat::MechHeatSystem& mech, int turns, const TurnSource& source,
+                     std::ostream& out = std::cout);
+
+}  // namespace simulation

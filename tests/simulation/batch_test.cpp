@@ -1,0 +1,206 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "heat/mech_heat_system.hpp"
+#include "simulation/batch.hpp"
+#include "simulation/heat_histogram.hpp"
+#include "simulation/run_random.hpp"
+#include "simulation/turn.hpp"
+
+namespace simulation {
+namespace {
+
+TEST(RunRandom, DrawsEveryTurnEquallyOften) {
+  // All 60 * 40 * 5 turns, about 100 times each: a chi-square statistic far
+  // from its 11999 degrees of freedom means some turns come up too often.
+  constexpr int kTurns = 12'000;
+  constexpr int kDraws = 100 * kTurns;
+  std::vector<int> counts(kTurns);
+  RunRandom random{12345, 67};
+  for (int i = 0; i < kDraws; ++i) {
+    const auto draws = random.drawTurn();
+    ASSERT_TRUE(draws.heat >= 0 && draws.heat < 60 && draws.liters >= 1 && draws.liters <= 40 &&
+                draws.selector >= 0 && draws.selector < 5);
+    const int turn = (draws.heat * 40 + draws.liters - 1) * 5 + draws.selector;
+    ++counts[static_cast<std::size_t>(turn)];
+  }
+  double chiSquare = 0.0;
+  for (const int count : counts) {
+    chiSquare += (count - 100.0) * (count - 100.0) / 100.0;
+  }
+  EXPECT_NEAR(chiSquare, kTurns - 1, 5 * std::sqrt(2.0 * (kTurns - 1)));
+  // Runs and seeds have generators of their own.
+  const auto firstTurns = [](RunRandom generator) {
+    return generator.drawTurn().heat * 200 + generator.drawTurn().liters;
+  };
+  EXPECT_NE(firstTurns(RunRandom{1, 0}), firstTurns(RunRandom{1, 1}));
+  EXPECT_NE(firstTurns(RunRandom{1, 0}), firstTurns(RunRandom{2, 0}));
+}
+
+// What a batch must count, counted the plain way: each run replayed on its
+// own generator, one turn after another.
+struct Counted {
+  std::vector<std::uint64_t> overheated, critical, coolantEmpty;
+  std::vector<double> heatSum;
+  std::uint64_t everOverheated = 0, everCritical = 0;
+  std::vector<double> finalHeats;
+};
+
+Counted countByHand(const BatchSettings& settings) {
+  const auto turns = static_cast<std::size_t>(settings.turns);
+  Counted counted{std::vector<std::uint64_t>(turns), std::vector<std::uint64_t>(turns),
+                  std::vector<std::uint64_t>(turns), std::vector<double>(turns), 0, 0, {}};
+  for (std::uint64_t run = 0; run < settings.runs; ++run) {
+    heat::MechHeatSystem mech = settings.mech;
+    RunRandom random{settings.seed, run};
+    bool everOverheated = false;
+    bool everCritical = false;
+    for (std::size_t turn = 0; turn < turns; ++turn) {
+      playTurnSilently(mech, random.drawTurn());
+      counted.overheated[turn] += mech.overheated ? 1 : 0;
+      counted.critical[turn] += mech.criticalTemperature ? 1 : 0;
+      counted.coolantEmpty[turn] += mech.coolantLiters == 0 ? 1 : 0;
+      counted.heatSum[turn] += mech.totalHeat;
+      everOverheated = everOverheated || mech.overheated;
+      everCritical = everCritical || mech.criticalTemperature;
+    }
+    counted.everOverheated += everOverheated ? 1 : 0;
+    counted.everCritical += everCritical ? 1 : 0;
+    counted.finalHeats.push_back(mech.totalHeat);
+  }
+  return counted;
+}
+
+heat::MechHeatSystem mechWith(int heatsinks, int coolant) {
+  heat::MechHeatSystem mech;
+  mech.heatsinkCount = heatsinks;
+  mech.coolantLiters = coolant;
+  return mech;
+}
+
+TEST(Batch, CountsWhatEveryRunWentThrough) {
+  // Mechs that overheat and cool down again, that keep a last liter in the
+  // tank for a while, and that cannot cool at all; over several blocks.
+  const BatchSettings batches[] = {
+      {heat::MechHeatSystem{}, 25, 6'000, 3},
+      {mechWith(14, 1), 25, 3'000, 4},
+      {mechWith(0, 0), 3, 2'000, 5},
+      {mechWith(1'000, 0), 2, 500, 6},  // every run ends at 0
+  };
+  for (const BatchSettings& settings : batches) {
+    SCOPED_TRACE(settings.mech.heatsinkCount);
+    const BatchTally tally = playBatch(settings).tally;
+    const Counted counted = countByHand(settings);
+    ASSERT_EQ(tally.perTurn.size(), counted.overheated.size());
+    EXPECT_EQ(tally.runs, settings.runs);
+    for (std::size_t turn = 0; turn < tally.perTurn.size(); ++turn) {
+      SCOPED_TRACE(turn + 1);
+      EXPECT_EQ(tally.perTurn[turn].overheated, counted.overheated[turn]);
+      EXPECT_EQ(tally.perTurn[turn].critical, counted.critical[turn]);
+      EXPECT_EQ(tally.perTurn[turn].coolantEmpty, counted.coolantEmpty[turn]);
+      EXPECT_NEAR(tally.perTurn[turn].heatSum, counted.heatSum[turn],
+                  1e-12 * counted.heatSum[turn]);
+    }
+    EXPECT_EQ(tally.everOverheated, counted.everOverheated);
+    EXPECT_EQ(tally.everCritical, counted.everCritical);
+    // The hottest run is the first of the hottest.
+    const auto hottest = std::ranges::max_element(counted.finalHeats);
+    EXPECT_EQ(tally.hottest.run, static_cast<std::uint64_t>(hottest - counted.finalHeats.begin()));
+    EXPECT_EQ(tally.hottest.finalHeat, *hottest);
+    EXPECT_EQ(tally.finalHeat.max(), *hottest);
+    EXPECT_EQ(tally.finalHeat.min(), std::ranges::min(counted.finalHeats));
+    EXPECT_EQ(tally.finalHeat.count(), settings.runs);
+  }
+}
+
+TEST(Batch, OfAMechThatCannotCoolAddsUpTheDrawnHeat) {
+  // Without heatsinks or coolant a run's heat is the sum of its draws: after
+  // two turns, the sum of two numbers from 0 to 59, above 60 for 1711 of the
+  // 3600 pairs, above 100 for 171, at most 59 for 1830, at most 92 for 3249.
+  const BatchSettings settings{mechWith(0, 0), 2, 100'000, 1};
+  const BatchTally tally = playBatch(settings).tally;
+  const auto share = [&](std::uint64_t count) { return static_cast<double>(count) / 1e5; };
+  const double tolerance = 5 * std::sqrt(0.25 / 1e5);
+  EXPECT_EQ(tally.perTurn[0].overheated, 0U);
+  EXPECT_EQ(tally.perTurn[1].coolantEmpty, settings.runs);
+  EXPECT_NEAR(tally.perTurn[0].heatSum / 1e5, 29.5, 0.2);
+  EXPECT_NEAR(tally.perTurn[1].heatSum / 1e5, 59.0, 0.3);
+  EXPECT_NEAR(share(tally.perTurn[1].overheated), 1711 / 3600.0, tolerance);
+  EXPECT_NEAR(share(tally.perTurn[1].critical), 171 / 3600.0, tolerance);
+  EXPECT_NEAR(tally.finalHeat.percentile(0.5), 59.0, 0.1);
+  EXPECT_NEAR(tally.finalHeat.percentile(0.9), 92.0, 0.1);
+  EXPECT_EQ(tally.finalHeat.max(), 118.0);
+}
+
+TEST(Batch, RefusesSettingsThatDescribeNoBatch) {
+  struct Case {
+    BatchSettings settings;
+    std::string field;
+  };
+  const Case cases[] = {
+      {{heat::MechHeatSystem{}, 10, 0, 1}, "runs"},
+      {{heat::MechHeatSystem{}, 0, 5, 1}, "turns"},
+      {{mechWith(-1, 100), 10, 5, 1}, "heatsinkCount"},
+      {{mechWith(10, -1), 10, 5, 1}, "coolantLiters"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.field);
+    try {
+      static_cast<void>(playBatch(c.settings));
+      ADD_FAILURE() << "no exception";
+    } catch (const std::invalid_argument& error) {
+      EXPECT_NE(std::string{error.what()}.find(c.field), std::string::npos) << error.what();
+    }
+  }
+  EXPECT_NO_THROW(checkBatchSettings({mechWith(0, 0), 1, 1, 0}));
+}
+
+TEST(HeatHistogram, FindsPercentilesWithinItsPrecision) {
+  struct Case {
+    std::vector<double> heats;
+    double fraction;
+    double percentile;
+    double tolerance;  // 0.1 or 0.1 % of the value, whichever is larger; 0 where it is a value's own
+  };
+  std::vector<double> hundred;
+  for (int heat = 1; heat <= 100; ++heat) {
+    hundred.push_back(heat);
+  }
+  std::vector<double> large;
+  for (int heat = 1; heat <= 1000; ++heat) {
+    large.push_back(heat * 10.0);
+  }
+  const Case cases[] = {
+      {hundred, 0.5, 50.03125, 0.1},  // the middle of the bin of width 1/16 that holds 50
+      {hundred, 0.9, 90.03125, 0.1},
+      {hundred, 0.99, 99.03125, 0.1},
+      {hundred, 0.0, 1.03125, 0.1},
+      {hundred, 1.0, 100.0, 0.0},  // never above the largest
+      {{5.06}, 0.5, 5.06, 0.0},    // nor below the smallest
+      {{0.0, 0.0, 3.0}, 0.5, 0.0, 0.0},
+      {large, 0.99, 9900.0, 9.9},
+      {large, 0.5, 5000.0, 5.0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.fraction);
+    HeatHistogram histogram;
+    for (const double heat : c.heats) {
+      histogram.add(heat);
+    }
+    EXPECT_NEAR(histogram.percentile(c.fraction), c.percentile, c.tolerance);
+    HeatHistogram merged;
+    merged.merge(histogram);
+    merged.merge(HeatHistogram{});
+    EXPECT_EQ(merged.percentile(c.fraction), histogram.percentile(c.fraction));
+    EXPECT_EQ(merged.min(), std::ranges::min(c.heats));
+  }
+}
+
+}  // namespace
+}  // namespace simulation
