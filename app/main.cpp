@@ -21,9 +21,9 @@ namespace {
 int playNarrated(command_line::Options& options) {
   // A run of a batch is drawn by that run's generator; a plain one by std::rand.
   const simulation::TurnSource source =
-      options.run ? simulation::batchRunTurns(options.seed.value_or(simulation::clockSeed()),
-                                              *options.run)
-                  : simulation::platformTurns(options.seed);
+      options.run
+          ? simulation::batchRunTurns(options.seed.value_or(simulation::clockSeed()), *options.run)
+          : simulation::platformTurns(options.seed);
   simulation::playNarratedRun(options.mech, options.turns, source);
   // Nobody is asked for a key behind output that was lost.
   if (!outputWritten()) {
@@ -46,8 +46,8 @@ int playBatch(const command_line::Options& options) {
   }
   const auto showProgress = [&progress](std::uint64_t runsDone) {
     if (progress) {
-      progress->show(runsDone, {inBackground(StandardStream::Error),
-                              terminalColumns(StandardStream::Error)});
+      progress->show(runsDone,
+                     {inBackground(StandardStream::Error), terminalColumns(StandardStream::Error)});
     }
   };
   const simulation::BatchResult result = playInParallel(settings, jobs, showProgress);

@@ -15,5 +15,4 @@ using Progress = std::function<void(std::uint64_t runsDone)>;
 // Plays the batch on `jobs` threads. Throws std::invalid_argument for 0 jobs
 // or settings that describe no batch.
 [[nodiscard]] simulation::BatchResult playInParallel(const simulation::BatchSettings& settings,
-                                                     unsigned jobs,
-                                                     const Progress& progress = {});
+                                                     unsigned jobs, const Progress& progress = {});

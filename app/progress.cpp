@@ -41,32 +41,31 @@ void ProgressLine::erase() {
   }
 }
 
-std::string ProgressLine::text(std::uint64_t runsDone, std::size_t width,
-                               Clock::time_point now) {
+std::vector<std::string> ProgressLine::texts(std::uint64_t runsDone, Clock::time_point now) {
   while (!recent_.empty() && now - recent_.front().time > kRateWindow) {
     recent_.pop_front();
   }
   const std::string percent = percentText(runsDone, runs_, 1);
   const std::string of = percent + " of " + std::to_string(runs_) + " runs";
-  // The longest of these that fits, the whole line first.
-  std::vector<std::string> candidates{of};
-  if (!recent_.empty() && runsDone > recent_.front().runsDone) {
+  std::vector<std::string> candidates;
+  if (recent_.empty() || runsDone <= recent_.front().runsDone) {
+    candidates.push_back(of);
+  } else {
     const std::chrono::duration<double> span = now - recent_.front().time;
-    const double perSecond = static_cast<double>(runsDone - recent_.front().runsDone) / span.count();
-    const std::string left =
-        durationText(static_cast<std::uint64_t>(
-            std::ceil(static_cast<double>(runs_ - runsDone) / perSecond))) +
-        " left";
+    const double perSecond =
+        static_cast<double>(runsDone - recent_.front().runsDone) / span.count();
+    const std::string left = durationText(static_cast<std::uint64_t>(
+                                 std::ceil(static_cast<double>(runs_ - runsDone) / perSecond))) +
+                             " left";
     std::ostringstream rate;
     rate << std::fixed << std::setprecision(0) << perSecond << " runs/s";
-    candidates = {of + ", " + rate.str() + ", about " + left, percent + ", " + left};
+    candidates.push_back(of + ", " + rate.str() + ", about " + left);
+    candidates.push_back(percent + ", " + left);
   }
   recent_.push_back(Sample{now, runsDone});
   candidates.push_back(percent);
   candidates.push_back(percentText(runsDone, runs_, 0));
-  const auto fits = std::ranges::find_if(
-      candidates, [width](const std::string& candidate) { return candidate.size() <= width; });
-  return fits == candidates.end() ? candidates.back().substr(0, width) : *fits;
+  return candidates;
 }
 
 void ProgressLine::show(std::uint64_t runsDone, const TerminalState& terminal,
@@ -82,7 +81,11 @@ void ProgressLine::show(std::uint64_t runsDone, const TerminalState& terminal,
   constexpr int kUsualColumns = 80;
   const auto width =
       static_cast<std::size_t>(std::max(terminal.columns.value_or(kUsualColumns) - 1, 0));
-  const std::string line = text(runsDone, width, now);
+  // The longest text that fits, or the shortest cut to fit.
+  const std::vector<std::string> candidates = texts(runsDone, now);
+  const auto fits = std::ranges::find_if(
+      candidates, [width](const std::string& candidate) { return candidate.size() <= width; });
+  const std::string line = fits == candidates.end() ? candidates.back().substr(0, width) : *fits;
   // Spaces cover what is left of a longer line shown before.
   const std::size_t covered = std::min(std::max(shownWidth_, line.size()), width);
   terminal_ << '\r' << line << std::string(covered - line.size(), ' ') << std::flush;

@@ -7,6 +7,7 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <vector>
 
 // One line on a terminal that tells how far a batch has got, rewritten in
 // place, shown only once the batch has taken longer than `delay`, never
@@ -39,16 +40,17 @@ class ProgressLine {
 
  private:
   struct Sample {
-    Clock::time_point time;
-    std::uint64_t runsDone;
+    Clock::time_point time{};
+    std::uint64_t runsDone = 0;
   };
 
-  [[nodiscard]] std::string text(std::uint64_t runsDone, std::size_t width, Clock::time_point now);
+  // The texts that tell how far the batch got, the longest first.
+  [[nodiscard]] std::vector<std::string> texts(std::uint64_t runsDone, Clock::time_point now);
 
   std::ostream& terminal_;
   std::uint64_t runs_;
   Clock::time_point start_;
   std::chrono::milliseconds delay_;
-  std::deque<Sample> recent_;  // within the last few seconds, oldest first
+  std::deque<Sample> recent_;   // within the last few seconds, oldest first
   std::size_t shownWidth_ = 0;  // of the line on the terminal, 0 when none is
 };

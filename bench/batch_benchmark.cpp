@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "simulation/batch.hpp"
 #include "heat/mech_heat_system.hpp"
+#include "simulation/batch.hpp"
 #include "simulation/run_random.hpp"
 #include "simulation/turn.hpp"
 

@@ -1,6 +1,6 @@
 # Packages made by CPack: `cpack -G DEB` from a Release build makes
 # mech-heat_<version>_amd64.deb (the program) and
-# libmech-heat-dev_<version>_amd64.deb (the model for C++ projects);
+# libmech-heat-dev_<version>_amd64.deb (the libraries for C++ projects);
 # `cpack -G ZIP` from the Windows build makes mech-heat-<version>-win64.zip.
 set(CPACK_PACKAGE_NAME mech-heat)
 set(CPACK_PACKAGE_VENDOR "mech-heat developers")
@@ -26,9 +26,11 @@ likely the mech is to overheat, as a table or as JSON.")
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME libmech-heat-dev)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION
-  "The heat model of mech-heat for C++ programs: a static C++20 library, its
-headers and a CMake package. find_package(mech-heat CONFIG REQUIRED), then
-link mech-heat::heat.")
+  "The libraries of mech-heat for C++ programs: the heat model, the turns,
+narrated runs and batches played with it, and their summaries as text and
+JSON; static C++20 libraries, their headers and a CMake package.
+find_package(mech-heat CONFIG REQUIRED), then link mech-heat::heat,
+mech-heat::simulation or mech-heat::reports.")
 
 if(WIN32)
   # The program alone, in one archive.

@@ -78,7 +78,7 @@ void MechHeatSystem::updateCooling(std::ostream& out) {
   applyHeatRate(computeHeatRate(out));
   out << "New heat level: " << totalHeat << std::endl;
   out << "Overheated? " << yesNo(overheated) << " "
-     << "Critical Temp? " << yesNo(criticalTemperature) << "\n\n";
+      << "Critical Temp? " << yesNo(criticalTemperature) << "\n\n";
 }
 
 }  // namespace heat

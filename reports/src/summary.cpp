@@ -15,15 +15,15 @@ double share(std::uint64_t count, std::uint64_t runs) {
 Summary summarize(const simulation::BatchResult& result) {
   const simulation::BatchTally& tally = result.tally;
   const std::uint64_t runs = tally.runs;
-  Summary summary{result.settings, {}, share(tally.everOverheated, runs),
-                  share(tally.everCritical, runs), {}, tally.hottest};
+  Summary summary{
+      result.settings, {}, share(tally.everOverheated, runs), share(tally.everCritical, runs), {},
+      tally.hottest};
   summary.perTurn.reserve(tally.perTurn.size());
   int turn = 0;
   for (const simulation::TurnTally& counted : tally.perTurn) {
-    summary.perTurn.push_back(TurnSummary{++turn, share(counted.overheated, runs),
-                                          share(counted.critical, runs),
-                                          share(counted.coolantEmpty, runs),
-                                          counted.heatSum / static_cast<double>(runs)});
+    summary.perTurn.push_back(TurnSummary{
+        ++turn, share(counted.overheated, runs), share(counted.critical, runs),
+        share(counted.coolantEmpty, runs), counted.heatSum / static_cast<double>(runs)});
   }
   const simulation::HeatHistogram& heat = tally.finalHeat;
   summary.finalHeat = FinalHeat{summary.perTurn.back().meanHeat, heat.percentile(0.5),

@@ -69,7 +69,7 @@ TEST(ProgressLine, RewritesOneLineWithinTheTerminalAndErasesIt) {
     EXPECT_EQ(terminal.str(), "");
     progress.show(200, {false, 80}, at(1000));
     progress.show(500, {false, std::nullopt}, at(2000));  // 300 runs/s since the last
-    progress.show(700, {false, 12}, at(3000));           // a narrow terminal
+    progress.show(700, {false, 12}, at(3000));            // a narrow terminal
     progress.show(900, {false, 5}, at(4000));
     progress.show(900, {false, 4}, at(4000));
     progress.show(900, {true, 80}, at(4500));  // in the background: taken off

@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <charconv>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -20,7 +19,6 @@
 #include <sstream>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -156,9 +154,8 @@ void killSession(pid_t leader) {
   for (const auto& entry : std::filesystem::directory_iterator{"/proc"}) {
     const std::string name = entry.path().filename().string();
     pid_t pid = 0;
-    const auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), pid);
-    if (error == std::errc{} && end == name.data() + name.size() && pid > 0 && pid != leader &&
-        getsid(pid) == leader) {
+    std::istringstream{name} >> pid;
+    if (std::to_string(pid) == name && pid > 0 && pid != leader && getsid(pid) == leader) {
       kill(pid, SIGKILL);
     }
   }
@@ -348,8 +345,7 @@ class OnTerminal : public ProgramTest {
       static_cast<void>(std::signal(SIGTTOU, SIG_DFL));
       prepare();
       // A batch shows its progress on the terminal, a narrated run its errors in a file.
-      execProgram({programSide_, programSide_, arguments.empty() ? err_ : programSide_},
-                  arguments);
+      execProgram({programSide_, programSide_, arguments.empty() ? err_ : programSide_}, arguments);
       _exit(127);
     }
     if (job < 0) {
@@ -529,10 +525,16 @@ TEST_F(OnTerminal, DoesNotWaitWhenToldNotToOrOutputIsRedirectedOrInTheBackground
   pid_t toldNotTo = -1;
   ASSERT_NO_FATAL_FAILURE(start({programSide_, programSide_, err_}, toldNotTo, {"--no-wait"}));
   ASSERT_NO_FATAL_FAILURE(expectExitsCleanly(toldNotTo, "--no-wait"));
-  pid_t batch = -1;
-  ASSERT_NO_FATAL_FAILURE(
-      start({programSide_, programSide_, programSide_}, batch, {"--runs", "9"}));
-  ASSERT_NO_FATAL_FAILURE(expectExitsCleanly(batch, "a batch"));
+  // A batch, on a terminal that does not tell its width and on one that does.
+  for (const int columns : {0, 80}) {
+    winsize size{};
+    size.ws_col = static_cast<unsigned short>(columns);
+    ASSERT_EQ(ioctl(terminal_, TIOCSWINSZ, &size), 0);  // NOLINT(cppcoreguidelines-pro-type-vararg)
+    pid_t batch = -1;
+    ASSERT_NO_FATAL_FAILURE(
+        start({programSide_, programSide_, programSide_}, batch, {"--runs", "9"}));
+    ASSERT_NO_FATAL_FAILURE(expectExitsCleanly(batch, "a batch"));
+  }
 
   int out = -1;
   ASSERT_NO_FATAL_FAILURE(scratchFile(out));
@@ -596,7 +598,8 @@ TEST_F(OnTerminal, ShowsABatchsProgressOnlyOnItsTerminalInTheForeground) {
     int out = -1;
     ASSERT_NO_FATAL_FAILURE(scratchFile(out));
     if (c.inBackground) {
-      ASSERT_NO_FATAL_FAILURE(startAsJob(false, [] {}, endless));
+      ASSERT_NO_FATAL_FAILURE(startAsJob(
+          false, [] {}, endless));
     } else {
       // Standard output on the terminal too, so that only standard error decides.
       const int errors = c.errorsInFile ? err_ : programSide_;

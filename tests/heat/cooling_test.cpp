@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "recording_stream.hpp"
 #include "heat/mech_heat_system.hpp"
+#include "recording_stream.hpp"
 
 namespace heat {
 namespace {
@@ -76,10 +76,10 @@ TEST(UpdateCooling, WorkedExampleInWaterIsExactToTheBit) {
   mech.pendingHeat += 45.0;
   mech.updateCooling(output);
   EXPECT_NE(output.text().find("Updating cooling...\n"
-                             "Cooling rate: -32.5\n"
-                             "Heat rate: 12.5\n"
-                             "New heat level: 12.5\n"
-                             "Overheated? no Critical Temp? no\n\n"),
+                               "Cooling rate: -32.5\n"
+                               "Heat rate: 12.5\n"
+                               "New heat level: 12.5\n"
+                               "Overheated? no Critical Temp? no\n\n"),
             std::string::npos);
   EXPECT_EQ(std::bit_cast<std::uint32_t>(mech.heatRate), 0x41480001U);  // 12.50000095...
   EXPECT_EQ(mech.totalHeat, 0x1.9000020000000p+3);

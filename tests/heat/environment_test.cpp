@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "recording_stream.hpp"
 #include "heat/mech_heat_system.hpp"
+#include "recording_stream.hpp"
 
 namespace heat {
 namespace {

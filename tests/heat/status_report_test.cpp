@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "recording_stream.hpp"
 #include "heat/mech_heat_system.hpp"
+#include "recording_stream.hpp"
 
 namespace heat {
 namespace {

@@ -54,8 +54,13 @@ struct Counted {
 
 Counted countByHand(const BatchSettings& settings) {
   const auto turns = static_cast<std::size_t>(settings.turns);
-  Counted counted{std::vector<std::uint64_t>(turns), std::vector<std::uint64_t>(turns),
-                  std::vector<std::uint64_t>(turns), std::vector<double>(turns), 0, 0, {}};
+  Counted counted{std::vector<std::uint64_t>(turns),
+                  std::vector<std::uint64_t>(turns),
+                  std::vector<std::uint64_t>(turns),
+                  std::vector<double>(turns),
+                  0,
+                  0,
+                  {}};
   for (std::uint64_t run = 0; run < settings.runs; ++run) {
     heat::MechHeatSystem mech = settings.mech;
     RunRandom random{settings.seed, run};
@@ -77,10 +82,15 @@ Counted countByHand(const BatchSettings& settings) {
   return counted;
 }
 
-heat::MechHeatSystem mechWith(int heatsinks, int coolant) {
+struct Loadout {
+  int heatsinks;
+  int coolant;
+};
+
+heat::MechHeatSystem mechWith(Loadout loadout) {
   heat::MechHeatSystem mech;
-  mech.heatsinkCount = heatsinks;
-  mech.coolantLiters = coolant;
+  mech.heatsinkCount = loadout.heatsinks;
+  mech.coolantLiters = loadout.coolant;
   return mech;
 }
 
@@ -89,9 +99,9 @@ TEST(Batch, CountsWhatEveryRunWentThrough) {
   // tank for a while, and that cannot cool at all; over several blocks.
   const BatchSettings batches[] = {
       {heat::MechHeatSystem{}, 25, 6'000, 3},
-      {mechWith(14, 1), 25, 3'000, 4},
-      {mechWith(0, 0), 3, 2'000, 5},
-      {mechWith(1'000, 0), 2, 500, 6},  // every run ends at 0
+      {mechWith({.heatsinks = 14, .coolant = 1}), 25, 3'000, 4},
+      {mechWith({.heatsinks = 0, .coolant = 0}), 3, 2'000, 5},
+      {mechWith({.heatsinks = 1'000, .coolant = 0}), 2, 500, 6},  // every run ends at 0
   };
   for (const BatchSettings& settings : batches) {
     SCOPED_TRACE(settings.mech.heatsinkCount);
@@ -123,7 +133,7 @@ TEST(Batch, OfAMechThatCannotCoolAddsUpTheDrawnHeat) {
   // Without heatsinks or coolant a run's heat is the sum of its draws: after
   // two turns, the sum of two numbers from 0 to 59, above 60 for 1711 of the
   // 3600 pairs, above 100 for 171, at most 59 for 1830, at most 92 for 3249.
-  const BatchSettings settings{mechWith(0, 0), 2, 100'000, 1};
+  const BatchSettings settings{mechWith({.heatsinks = 0, .coolant = 0}), 2, 100'000, 1};
   const BatchTally tally = playBatch(settings).tally;
   const auto share = [&](std::uint64_t count) { return static_cast<double>(count) / 1e5; };
   const double tolerance = 5 * std::sqrt(0.25 / 1e5);
@@ -143,11 +153,11 @@ TEST(Batch, RefusesSettingsThatDescribeNoBatch) {
     BatchSettings settings;
     std::string field;
   };
-  const Case cases[] = {
+  const std::vector<Case> cases{
       {{heat::MechHeatSystem{}, 10, 0, 1}, "runs"},
       {{heat::MechHeatSystem{}, 0, 5, 1}, "turns"},
-      {{mechWith(-1, 100), 10, 5, 1}, "heatsinkCount"},
-      {{mechWith(10, -1), 10, 5, 1}, "coolantLiters"},
+      {{mechWith({.heatsinks = -1, .coolant = 100}), 10, 5, 1}, "heatsinkCount"},
+      {{mechWith({.heatsinks = 10, .coolant = -1}), 10, 5, 1}, "coolantLiters"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.field);
@@ -158,7 +168,7 @@ TEST(Batch, RefusesSettingsThatDescribeNoBatch) {
       EXPECT_NE(std::string{error.what()}.find(c.field), std::string::npos) << error.what();
     }
   }
-  EXPECT_NO_THROW(checkBatchSettings({mechWith(0, 0), 1, 1, 0}));
+  EXPECT_NO_THROW(checkBatchSettings({mechWith({.heatsinks = 0, .coolant = 0}), 1, 1, 0}));
 }
 
 TEST(HeatHistogram, FindsPercentilesWithinItsPrecision) {
@@ -166,7 +176,8 @@ TEST(HeatHistogram, FindsPercentilesWithinItsPrecision) {
     std::vector<double> heats;
     double fraction;
     double percentile;
-    double tolerance;  // 0.1 or 0.1 % of the value, whichever is larger; 0 where it is a value's own
+    double
+        tolerance;  // 0.1 or 0.1 % of the value, whichever is larger; 0 where it is a value's own
   };
   std::vector<double> hundred;
   for (int heat = 1; heat <= 100; ++heat) {
@@ -178,13 +189,10 @@ TEST(HeatHistogram, FindsPercentilesWithinItsPrecision) {
   }
   const Case cases[] = {
       {hundred, 0.5, 50.03125, 0.1},  // the middle of the bin of width 1/16 that holds 50
-      {hundred, 0.9, 90.03125, 0.1},
-      {hundred, 0.99, 99.03125, 0.1},
-      {hundred, 0.0, 1.03125, 0.1},
-      {hundred, 1.0, 100.0, 0.0},  // never above the largest
-      {{5.06}, 0.5, 5.06, 0.0},    // nor below the smallest
-      {{0.0, 0.0, 3.0}, 0.5, 0.0, 0.0},
-      {large, 0.99, 9900.0, 9.9},
+      {hundred, 0.9, 90.03125, 0.1},    {hundred, 0.99, 99.03125, 0.1},
+      {hundred, 0.0, 1.03125, 0.1},     {hundred, 1.0, 100.0, 0.0},  // never above the largest
+      {{5.06}, 0.5, 5.06, 0.0},                                      // nor below the smallest
+      {{0.0, 0.0, 3.0}, 0.5, 0.0, 0.0}, {large, 0.99, 9900.0, 9.9},
       {large, 0.5, 5000.0, 5.0},
   };
   for (const auto& c : cases) {

@@ -12,9 +12,9 @@
 namespace reports {
 
 struct TurnSummary {
-  int turn;                // from 1
-  double overheated;       // shares of the runs, 0 to 1
-  double critical;         // the critical-temperature flag
+  int turn;           // from 1
+  double overheated;  // shares of the runs, 0 to 1
+  double critical;    // the critical-temperature flag
   double coolantEmpty;
   double meanHeat;
 };

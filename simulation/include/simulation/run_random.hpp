@@ -43,8 +43,8 @@ class RunRandom {
   // 60 * 40 * 5, and a final remainder below 2^32 mod 12000 would favour some
   // of them: then the turn is drawn again, about once in 400000 turns.
   TurnDraws drawTurn() {
-    constexpr auto kAllDraws = static_cast<std::uint32_t>(
-        kHeatRange * kLitersRange * kSelectorRange);
+    constexpr auto kAllDraws =
+        static_cast<std::uint32_t>(kHeatRange * kLitersRange * kSelectorRange);
     constexpr std::uint32_t kBiasedRemainders = (0U - kAllDraws) % kAllDraws;
     for (;;) {
       std::uint32_t fraction = next();
