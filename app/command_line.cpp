@@ -5,11 +5,15 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <cstddef>
 #include <limits>
 #include <span>
 #include <string>
 #include <system_error>
+#include <vector>
+
+#include "simulation/sweep.hpp"
 
 namespace command_line {
 namespace {
@@ -23,10 +27,14 @@ enum OptionId : int {
   kCoolant,
   kEnvironment,
   kNoWait,
+  kHeatsinkType,
   kRuns,
   kRun,
   kJobs,
   kJson,
+  kCsv,
+  kMargin,
+  kMaxOverheat,
   kHelp,
   kVersion,
 };
@@ -38,11 +46,15 @@ constexpr std::array kLongOptions{
     option{"double", no_argument, nullptr, kDouble},
     option{"coolant", required_argument, nullptr, kCoolant},
     option{"environment", required_argument, nullptr, kEnvironment},
+    option{"heatsink-type", required_argument, nullptr, kHeatsinkType},
     option{"no-wait", no_argument, nullptr, kNoWait},
     option{"runs", required_argument, nullptr, kRuns},
     option{"run", required_argument, nullptr, kRun},
     option{"jobs", required_argument, nullptr, kJobs},
     option{"json", no_argument, nullptr, kJson},
+    option{"csv", no_argument, nullptr, kCsv},
+    option{"margin", required_argument, nullptr, kMargin},
+    option{"max-overheat", required_argument, nullptr, kMaxOverheat},
     option{"help", no_argument, nullptr, kHelp},
     option{"version", no_argument, nullptr, kVersion},
     option{nullptr, 0, nullptr, 0},
@@ -77,21 +89,35 @@ constexpr std::string_view kUsage =
     "                          started when the clock read N seconds\n"
     "      --turns=N           play N turns (1 to 1000000; default 10)\n"
     "      --heatsinks=N       start with N heatsinks (0 to 1000; default 10)\n"
-    "      --double            start with double heatsinks (default single)\n"
+    "      --heatsink-type=T   start with single or double heatsinks (default single)\n"
+    "      --double            the same as --heatsink-type=double\n"
     "      --coolant=L         start with L liters of coolant (0 to 10000;\n"
     "                          default 100)\n"
     "      --environment=NAME  start in NAME: space, water, hot-air, cold-air or\n"
     "                          temperate-air (default temperate-air)\n"
     "      --no-wait           do not wait for a key at the end\n"
-    "      --runs=N            play N silent runs (1 to 1000000000000) and print\n"
-    "                          a summary of them (see below)\n"
     "      --run=K             narrate run K (0 to 999999999999) of the batch with\n"
     "                          the seed, the same on every platform\n"
-    "      --jobs=N            play a batch's runs on N threads (1 to 256; default:\n"
-    "                          the machine's); the summary does not depend on it\n"
-    "      --json              print a batch's summary as one JSON object\n"
+    "\n"
+    "A batch of silent runs (any of these, or a sweep, asks for one):\n"
+    "      --runs=N            play N runs (1 to 1000000000000); with --margin, at\n"
+    "                          most N (default 1000000000)\n"
+    "      --margin=E          play runs until every share's 95 % interval lies\n"
+    "                          within E of it (a share, 0.005 or 0.5%, at most 0.5)\n"
+    "      --max-overheat=P    name, for each environment, the cheapest design whose\n"
+    "                          share ever overheated is at most P (0.1 or 10%)\n"
+    "      --jobs=N            play on N threads (1 to 256; default: the machine's);\n"
+    "                          the summary does not depend on it\n"
+    "      --json              print the summary as one JSON object\n"
+    "      --csv               print the summary as CSV, a line per design\n"
+    "\n"
     "  -h, --help              show this help and exit\n"
     "      --version           show the version and exit\n"
+    "\n"
+    "A sweep: --heatsinks and --coolant take a range A..B, a stepped range\n"
+    "A..B/STEP or a list A,B,C, --environment a list or all, --heatsink-type\n"
+    "single,double. Every combination is a design (at most 10000), and every\n"
+    "design plays the same runs, so that they differ only by the design.\n"
     "\n"
     "On a terminal the program waits for one key at the end; when its input or\n"
     "output is not a terminal, or it runs in the background, it ends at once. A\n"
@@ -101,15 +127,19 @@ constexpr std::string_view kUsage =
     "A batch's summary: a row for each turn (at most 20, evenly spaced, the last\n"
     "among them) with the share of runs that were overheated (heat above 60) and\n"
     "that had the critical flag set right after that turn's cooling update, the\n"
-    "share whose tank was empty, and the mean heat; the critical flag is set\n"
-    "above 100 and stays set when the heat falls to 60 or below, until the mech\n"
-    "overheats again. Then the shares of runs that were ever overheated or ever\n"
-    "critical, the final heat's mean, median, 90th and 99th percentiles and\n"
-    "maximum, and the hottest run with the command that narrates it. The JSON\n"
-    "object holds the same: runs, turns, seed, mech, perTurn (every turn:\n"
-    "overheated, critical, coolantEmpty, meanHeat, shares from 0 to 1),\n"
-    "everOverheated, everCritical, finalHeat (mean, median, p90, p99, max) and\n"
-    "hottestRun (run, finalHeat).\n"
+    "share whose tank was empty, the share ever overheated by that turn, and the\n"
+    "mean heat; each share with the larger side of its 95 % interval (Wilson),\n"
+    "the mean with 1.96 standard errors. The critical flag is set above 100 and\n"
+    "stays set when the heat falls to 60 or below, until the mech overheats\n"
+    "again. Then the shares of runs ever overheated or ever critical, the final\n"
+    "heat's mean, median, 90th and 99th percentiles and maximum, and the hottest\n"
+    "run with the command that narrates it. A sweep prints a row per design.\n"
+    "The JSON object (schemaVersion 2) holds the same: runs, turns, seed, mech,\n"
+    "perTurn (every turn: overheated, critical, coolantEmpty, everOverheated,\n"
+    "everCritical as shares from 0 to 1, meanHeat, and ci95 with each one's\n"
+    "interval), everOverheated, everCritical, ci95, finalHeat (mean, median,\n"
+    "p90, p99, max) and hottestRun (run, finalHeat); a sweep's object has a\n"
+    "batch's object for each design in designs.\n"
     "\n"
     "Examples:\n"
     "  mech-heat --seed 42\n"
@@ -122,7 +152,13 @@ constexpr std::string_view kUsage =
     "      how often a mech with 12 heatsinks overheats within 20 turns\n"
     "\n"
     "  mech-heat --seed 42 --run 81713 --heatsinks 12 --turns 20\n"
-    "      narrate run 81713 of that batch with seed 42\n";
+    "      narrate run 81713 of that batch with seed 42\n"
+    "\n"
+    "  mech-heat --runs 100000 --heatsinks 8..40 --max-overheat 10%\n"
+    "      the fewest heatsinks that keep the mech from ever overheating in 9 of 10\n"
+    "\n"
+    "  mech-heat --margin 0.5% --heatsinks 12\n"
+    "      as many runs as it takes to know every share to within half a percent\n";
 
 constexpr std::string_view kVersionText = "mech-heat " MECH_HEAT_VERSION "\n";
 
@@ -130,17 +166,50 @@ const option* longOption(int id) { return std::ranges::find(kLongOptions, id, &o
 
 std::string spelling(int id) { return std::string{"--"} + longOption(id)->name; }
 
-// The values an option takes, in words.
-std::string allowedValues(int id) {
-  if (id == kEnvironment) {
-    std::string names;
-    for (const auto& known : heat::kEnvironments) {
-      names += (names.empty() ? "one of " : ", ") + std::string{known.optionName};
-    }
-    return names;
-  }
+// The options whose values may be a list or a range: each value makes designs.
+bool sweepable(int id) {
+  return id == kHeatsinks || id == kCoolant || id == kEnvironment || id == kHeatsinkType;
+}
+
+std::string rangeText(int id) {
   const auto* range = std::ranges::find(kNumberRanges, id, &NumberRange::id);
   return "a whole number from " + std::to_string(range->min) + " to " + std::to_string(range->max);
+}
+
+std::string namesText(std::string_view first, const std::vector<std::string_view>& names) {
+  std::string text{first};
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    text += (i == 0 ? " " : i + 1 == names.size() ? " or " : ", ") + std::string{names[i]};
+  }
+  return text;
+}
+
+std::vector<std::string_view> environmentNames() {
+  std::vector<std::string_view> names;
+  for (const auto& known : heat::kEnvironments) {
+    names.push_back(known.optionName);
+  }
+  names.emplace_back("all");
+  return names;
+}
+
+// The values an option takes, in words.
+std::string allowedValues(int id) {
+  switch (id) {
+    case kEnvironment:
+      return namesText("a list of", environmentNames());
+    case kHeatsinkType:
+      return "single, double or single,double";
+    case kMargin:
+      return "a share above 0 and at most 0.5, such as 0.005 or 0.5%";
+    case kMaxOverheat:
+      return "a share from 0 to 1, such as 0.1 or 10%";
+    case kHeatsinks:
+    case kCoolant:
+      return rangeText(id) + ", a range A..B or A..B/STEP, or a list A,B,C";
+    default:
+      return rangeText(id);
+  }
 }
 
 Error invalidValue(int id, std::string_view value) {
@@ -159,6 +228,116 @@ std::optional<std::uint64_t> wholeNumber(int id, std::string_view text) {
     return std::nullopt;
   }
   return value;
+}
+
+// A share written as a fraction ("0.005") or a percentage ("0.5%"), within
+// [low, high], and above `low` too when `aboveLow`.
+std::optional<double> shareValue(std::string_view text, double low, double high, bool aboveLow) {
+  const bool percent = text.ends_with('%');
+  if (percent) {
+    text.remove_suffix(1);
+  }
+  double value = 0.0;
+  const char* const end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, value, std::chars_format::fixed);
+  if (error != std::errc{} || stop != end || text.empty() || text.front() == '-' ||
+      !std::isfinite(value)) {
+    return std::nullopt;
+  }
+  value = percent ? value / 100.0 : value;
+  if (value < low || value > high || (aboveLow && value == low)) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+// The items of a comma-separated list; an empty item is an error.
+std::optional<std::vector<std::string_view>> listItems(std::string_view text) {
+  std::vector<std::string_view> items;
+  for (std::size_t start = 0;;) {
+    const std::size_t comma = text.find(',', start);
+    const std::string_view item = text.substr(start, comma - start);
+    if (item.empty()) {
+      return std::nullopt;
+    }
+    items.push_back(item);
+    if (comma == std::string_view::npos) {
+      return items;
+    }
+    start = comma + 1;
+  }
+}
+
+// The numbers "A", "A,B,C", "A..B" or "A..B/STEP" stand for, each within the
+// option's range.
+std::optional<std::vector<std::int32_t>> numberValues(int id, std::string_view text) {
+  std::vector<std::int32_t> values;
+  const std::size_t dots = text.find("..");
+  if (dots == std::string_view::npos) {
+    const auto items = listItems(text);
+    if (!items) {
+      return std::nullopt;
+    }
+    for (const std::string_view item : *items) {
+      const auto number = wholeNumber(id, item);
+      if (!number) {
+        return std::nullopt;
+      }
+      values.push_back(static_cast<std::int32_t>(*number));
+    }
+    return values;
+  }
+  const std::string_view rest = text.substr(dots + 2);
+  const std::size_t slash = rest.find('/');
+  const auto first = wholeNumber(id, text.substr(0, dots));
+  const auto last = wholeNumber(id, rest.substr(0, slash));
+  const auto step = slash == std::string_view::npos ? std::optional<std::uint64_t>{1}
+                                                    : wholeNumber(id, rest.substr(slash + 1));
+  if (!first || !last || !step || *first > *last || *step == 0) {
+    return std::nullopt;
+  }
+  for (std::uint64_t value = *first; value <= *last; value += *step) {
+    values.push_back(static_cast<std::int32_t>(value));
+  }
+  return values;
+}
+
+std::optional<std::vector<heat::Environment>> environmentValues(std::string_view text) {
+  if (text == "all") {
+    std::vector<heat::Environment> all;
+    for (const auto& known : heat::kEnvironments) {
+      all.push_back(known.environment);
+    }
+    return all;
+  }
+  const auto items = listItems(text);
+  if (!items) {
+    return std::nullopt;
+  }
+  std::vector<heat::Environment> environments;
+  for (const std::string_view item : *items) {
+    const auto environment = heat::environmentNamed(item);
+    if (!environment) {
+      return std::nullopt;
+    }
+    environments.push_back(*environment);
+  }
+  return environments;
+}
+
+std::optional<std::vector<heat::HeatsinkType>> heatsinkTypeValues(std::string_view text) {
+  const auto items = listItems(text);
+  if (!items) {
+    return std::nullopt;
+  }
+  std::vector<heat::HeatsinkType> types;
+  for (const std::string_view item : *items) {
+    if (item != "single" && item != "double") {
+      return std::nullopt;
+    }
+    types.push_back(item == "double" ? heat::HeatsinkType::Double : heat::HeatsinkType::Single);
+  }
+  return types;
 }
 
 // The message for what getopt_long rejected. `argument` is the word it was
@@ -186,16 +365,45 @@ Error rejected(int optionValue, std::string_view argument) {
   return Error{"unknown option '" + std::string{name} + "'"};
 }
 
+// Stores `values` when there are some; an error naming the value otherwise.
+template <typename Value>
+std::optional<Error> store(std::vector<Value>& into,
+                           const std::optional<std::vector<Value>>& values, int id,
+                           std::string_view value) {
+  if (!values) {
+    return invalidValue(id, value);
+  }
+  into = *values;
+  return std::nullopt;
+}
+
+std::optional<Error> applyShare(std::optional<double>& into, int id, std::string_view value) {
+  const bool margin = id == kMargin;
+  into = shareValue(value, 0.0, margin ? 0.5 : 1.0, margin);
+  return into ? std::nullopt : std::optional{invalidValue(id, value)};
+}
+
 // Applies one option with its value; an error when the value is not one it takes.
 std::optional<Error> apply(Options& options, int id, std::string_view value) {
-  if (id == kEnvironment) {
-    const auto environment = heat::environmentNamed(value);
-    if (!environment) {
-      return invalidValue(id, value);
-    }
-    // Silently: the first status report shows where the mech starts.
-    options.mech.setEnvironmentSilently(*environment);
-    return std::nullopt;
+  const bool many = value.find(',') != std::string_view::npos ||
+                    value.find("..") != std::string_view::npos || value == "all";
+  if (many && !sweepable(id)) {
+    return Error{"option '" + spelling(id) + "' takes one value, not a list or a range"};
+  }
+  switch (id) {
+    case kHeatsinks:
+      return store(options.heatsinks, numberValues(id, value), id, value);
+    case kCoolant:
+      return store(options.coolant, numberValues(id, value), id, value);
+    case kEnvironment:
+      return store(options.environments, environmentValues(value), id, value);
+    case kHeatsinkType:
+      return store(options.heatsinkTypes, heatsinkTypeValues(value), id, value);
+    case kMargin:
+    case kMaxOverheat:
+      return applyShare(id == kMargin ? options.margin : options.maxOverheat, id, value);
+    default:
+      break;
   }
   const auto number = wholeNumber(id, value);
   if (!number) {
@@ -208,53 +416,102 @@ std::optional<Error> apply(Options& options, int id, std::string_view value) {
     case kTurns:
       options.turns = static_cast<int>(*number);
       break;
-    case kHeatsinks:
-      options.mech.heatsinkCount = static_cast<std::int32_t>(*number);
-      break;
     case kRuns:
       options.runs = *number;
       break;
     case kRun:
       options.run = *number;
       break;
-    case kJobs:
+    default:  // kJobs
       options.jobs = static_cast<unsigned>(*number);
-      break;
-    default:  // kCoolant
-      options.mech.coolantLiters = static_cast<std::int32_t>(*number);
       break;
   }
   return std::nullopt;
 }
 
-// The options read, unless arguments are left over or a batch's option was
-// given without a batch.
+// The options read, unless arguments are left over or options were given
+// that do not go together.
 std::variant<Options, Error> finished(const Options& options, std::span<char*> arguments,
                                       int firstLeft) {
   if (static_cast<std::size_t>(firstLeft) < arguments.size()) {
     return Error{"unexpected argument '" +
                  std::string{arguments[static_cast<std::size_t>(firstLeft)]} + "'"};
   }
-  if (!options.runs && (options.jobs || options.json)) {
-    return Error{"option '" + spelling(options.json ? kJson : kJobs) + "' needs --runs"};
+  const std::size_t designs = options.heatsinks.size() * options.heatsinkTypes.size() *
+                              options.coolant.size() * options.environments.size();
+  if (designs > simulation::kMaxDesigns) {
+    return Error{"the sweep has " + std::to_string(designs) + " designs, more than " +
+                 std::to_string(simulation::kMaxDesigns)};
   }
-  if (options.runs && options.run) {
-    return Error{"options '--run' and '--runs' do not go together"};
+  const auto together = [](std::string_view first, std::string_view second) {
+    return Error{"options '" + std::string{first} + "' and '" + std::string{second} +
+                 "' do not go together"};
+  };
+  if (options.run) {
+    if (options.runs) {
+      return together("--run", "--runs");
+    }
+    if (options.margin) {
+      return together("--run", "--margin");
+    }
+    if (options.maxOverheat) {
+      return together("--run", "--max-overheat");
+    }
+    if (designs > 1) {
+      return Error{"option '--run' narrates a run of one design, not of a sweep"};
+    }
+  }
+  if (!options.batch() && (options.jobs || options.format != Options::Format::Text)) {
+    const int id = options.jobs ? kJobs : options.format == Options::Format::Json ? kJson : kCsv;
+    return Error{"option '" + spelling(id) + "' needs a batch: --runs, --margin or a sweep"};
   }
   return options;
 }
 
 }  // namespace
 
+std::vector<heat::MechHeatSystem> Options::designs() const {
+  std::vector<heat::MechHeatSystem> all;
+  for (const std::int32_t count : heatsinks) {
+    for (const heat::HeatsinkType type : heatsinkTypes) {
+      for (const std::int32_t liters : coolant) {
+        for (const heat::Environment environment : environments) {
+          heat::MechHeatSystem mech;
+          mech.heatsinkCount = count;
+          mech.heatsinkType = type;
+          mech.coolantLiters = liters;
+          // Silently: the first status report shows where the mech starts.
+          mech.setEnvironmentSilently(environment);
+          all.push_back(mech);
+        }
+      }
+    }
+  }
+  return all;
+}
+
+bool Options::batch() const {
+  return runs || margin || maxOverheat || heatsinks.size() > 1 || heatsinkTypes.size() > 1 ||
+         coolant.size() > 1 || environments.size() > 1;
+}
+
 std::variant<Options, Error> parse(int argc, char* argv[]) {
   const std::span arguments{argv, static_cast<std::size_t>(argc)};
   Options options;
+  bool json = false;
+  bool csv = false;
   optind = 0;  // a fresh scan, also when called again
   opterr = 0;  // errors are reported by the caller, in this program's words
   for (;;) {
     const int id = getopt_long(argc, argv, ":h", kLongOptions.data(), nullptr);
     switch (id) {
       case -1:
+        if (json && csv) {
+          return Error{"options '--csv' and '--json' do not go together"};
+        }
+        options.format = json  ? Options::Format::Json
+                         : csv ? Options::Format::Csv
+                               : Options::Format::Text;
         return finished(options, arguments, optind);
       case ':':
       case '?':
@@ -267,13 +524,16 @@ std::variant<Options, Error> parse(int argc, char* argv[]) {
         options.action = Options::Action::ShowVersion;
         return options;
       case kDouble:
-        options.mech.heatsinkType = heat::HeatsinkType::Double;
+        options.heatsinkTypes = {heat::HeatsinkType::Double};
         break;
       case kNoWait:
         options.wait = false;
         break;
       case kJson:
-        options.json = true;
+        json = true;
+        break;
+      case kCsv:
+        csv = true;
         break;
       default:
         if (auto error = apply(options, id, optarg)) {

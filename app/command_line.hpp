@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 #include "heat/environment.hpp"
 #include "heat/mech_heat_system.hpp"
@@ -15,16 +16,31 @@ namespace command_line {
 
 struct Options {
   enum class Action { Run, ShowHelp, ShowVersion };
+  enum class Format { Text, Json, Csv };
 
   Action action = Action::Run;
   std::optional<std::uint32_t> seed;  // the clock's when not given
   int turns = simulation::kDefaultTurnCount;
-  heat::MechHeatSystem mech;          // the starting mech
+  // The values of the starting mech; a sweep when any has more than one.
+  std::vector<std::int32_t> heatsinks{heat::MechHeatSystem{}.heatsinkCount};
+  std::vector<heat::HeatsinkType> heatsinkTypes{heat::MechHeatSystem{}.heatsinkType};
+  std::vector<std::int32_t> coolant{heat::MechHeatSystem{}.coolantLiters};
+  std::vector<heat::Environment> environments{heat::MechHeatSystem{}.environment};
   bool wait = true;                   // wait for a key at the end, where there is one to press
-  std::optional<std::uint64_t> runs;  // a batch of this many silent runs when given
+  std::optional<std::uint64_t> runs;  // of a batch: how many, or with a margin the most
   std::optional<std::uint64_t> run;   // narrate this run of the batch with the seed
   std::optional<unsigned> jobs;       // threads of a batch; the machine's when not given
-  bool json = false;                  // a batch's summary as JSON
+  std::optional<double> margin;       // play a batch until its intervals are this narrow
+  std::optional<double> maxOverheat;  // name the cheapest designs that keep to this
+  Format format = Format::Text;
+
+  // Every combination of the values, heatsinks varying slowest and
+  // environments fastest, each a mech as it starts.
+  [[nodiscard]] std::vector<heat::MechHeatSystem> designs() const;
+
+  // Whether the options ask for a batch of silent runs rather than a
+  // narrated run: --runs, --margin, --max-overheat or a sweep.
+  [[nodiscard]] bool batch() const;
 };
 
 // What is wrong with a command line, in words for its user.

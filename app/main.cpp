@@ -10,21 +10,29 @@
 #include "output.hpp"
 #include "parallel_batch.hpp"
 #include "progress.hpp"
+#include "reports/csv_report.hpp"
 #include "reports/json_report.hpp"
 #include "reports/text_report.hpp"
 #include "simulation/narrated_run.hpp"
+#include "simulation/sweep.hpp"
 #include "terminal.hpp"
 #include "wait_for_key.hpp"
 
 namespace {
 
-int playNarrated(command_line::Options& options) {
+// The runs of a batch given neither --runs nor --margin, and the most runs
+// a margin may take.
+constexpr std::uint64_t kDefaultRuns = 100'000;
+constexpr std::uint64_t kDefaultMostRuns = 1'000'000'000;
+
+int playNarrated(const command_line::Options& options) {
+  heat::MechHeatSystem mech = options.designs().front();
   // A run of a batch is drawn by that run's generator; a plain one by std::rand.
   const simulation::TurnSource source =
       options.run
           ? simulation::batchRunTurns(options.seed.value_or(simulation::clockSeed()), *options.run)
           : simulation::platformTurns(options.seed);
-  simulation::playNarratedRun(options.mech, options.turns, source);
+  simulation::playNarratedRun(mech, options.turns, source);
   // Nobody is asked for a key behind output that was lost.
   if (!outputWritten()) {
     return 1;
@@ -36,26 +44,48 @@ int playNarrated(command_line::Options& options) {
 }
 
 int playBatch(const command_line::Options& options) {
-  const simulation::BatchSettings settings{options.mech, options.turns, *options.runs,
-                                           options.seed.value_or(simulation::clockSeed())};
+  const simulation::SweepSettings settings{
+      options.designs(), options.turns,
+      options.runs.value_or(options.margin ? kDefaultMostRuns : kDefaultRuns),
+      options.seed.value_or(simulation::clockSeed()), options.margin};
   const unsigned jobs = options.jobs.value_or(std::max(1U, std::thread::hardware_concurrency()));
   // Progress only on a terminal, and only while the program is in the foreground there.
   std::optional<ProgressLine> progress;
   if (isTerminal(StandardStream::Error)) {
-    progress.emplace(std::cerr, settings.runs, std::chrono::seconds{1});
+    progress.emplace(std::cerr, settings.runs * settings.designs.size(), std::chrono::seconds{1});
   }
-  const auto showProgress = [&progress](std::uint64_t runsDone) {
-    if (progress) {
-      progress->show(runsDone,
-                     {inBackground(StandardStream::Error), terminalColumns(StandardStream::Error)});
-    }
+  // Each call plays the blocks up to the next check of the margin, or all.
+  const simulation::BatchBlocks blocks{settings.turns, settings.runs};
+  const auto designRuns = [&](std::uint64_t block) {
+    return (block == 0 ? 0 : blocks.endRun(block - 1)) * settings.designs.size();
   };
-  const simulation::BatchResult result = playInParallel(settings, jobs, showProgress);
+  const auto player = [&](const simulation::SweepSettings& sweep, std::uint64_t firstBlock,
+                          std::uint64_t endBlock, std::vector<simulation::BatchTally>& tallies) {
+    if (progress) {
+      progress->setRuns(designRuns(endBlock));
+    }
+    const std::uint64_t before = designRuns(firstBlock);
+    parallelPlayer(jobs, [&](std::uint64_t runsDone) {
+      if (progress) {
+        progress->show(before + runsDone, {inBackground(StandardStream::Error),
+                                           terminalColumns(StandardStream::Error)});
+      }
+    })(sweep, firstBlock, endBlock, tallies);
+  };
+  const simulation::SweepResult result = simulation::playSweep(settings, player);
   progress.reset();
-  if (options.json) {
-    reports::printJson(std::cout, result);
-  } else {
-    reports::printText(std::cout, result);
+  const reports::ReportOptions report{options.maxOverheat};
+  switch (options.format) {
+    case command_line::Options::Format::Json:
+      reports::printJson(std::cout, result, report);
+      break;
+    case command_line::Options::Format::Csv:
+      useBinaryOutput();
+      reports::printCsv(std::cout, result);
+      break;
+    case command_line::Options::Format::Text:
+      reports::printText(std::cout, result, report);
+      break;
   }
   return outputWritten() ? 0 : 1;
 }
@@ -66,19 +96,20 @@ int run(int argc, char* argv[]) {
     std::cerr << "mech-heat: " << error->message << "\nTry 'mech-heat --help'.\n";
     return 2;
   }
-  auto& options = std::get<command_line::Options>(parsed);
+  const auto& options = std::get<command_line::Options>(parsed);
   if (options.action != command_line::Options::Action::Run) {
     std::cout << (options.action == command_line::Options::Action::ShowHelp
                       ? command_line::usage()
                       : command_line::version());
     return outputWritten() ? 0 : 1;
   }
-  return options.runs ? playBatch(options) : playNarrated(options);
+  return options.batch() ? playBatch(options) : playNarrated(options);
 }
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  useUtf8Console();
   try {
     return run(argc, argv);
   } catch (const std::exception& failure) {  // GCOVR_EXCL_START: no test can provoke these

@@ -3,3 +3,11 @@
 // Flushes standard output and tells whether everything written to it arrived.
 // When something did not, says so and why in one line on standard error.
 [[nodiscard]] bool outputWritten();
+
+// Standard output written byte for byte: on Windows no "\r" is added before
+// each "\n", as a format with CRLF line ends of its own needs.
+void useBinaryOutput();
+
+// A Windows console shows the program's UTF-8 text (the "±" of a batch's
+// summary) as it is meant; elsewhere nothing needs doing.
+void useUtf8Console();

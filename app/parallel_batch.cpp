@@ -7,96 +7,128 @@
 #include <mutex>
 #include <stdexcept>
 #include <thread>
-#include <vector>
+#include <utility>
 
 namespace {
 
-// The tallies of the blocks being played or waiting to be added take at most
-// about this much memory; fewer blocks are under way when runs are very long.
+// The tallies being played or waiting to be added take at most about this
+// much memory; fewer are under way when runs are very long.
 constexpr std::uint64_t kTallyMemory = std::uint64_t{256} << 20U;
 
-// Hands out the blocks and adds up their tallies in block order. A worker
-// that finished a block goes on with the next one; whoever finishes the
-// block that is next in order adds it, and every finished block after it.
-class Workers {
+// One design's runs of one block: items are numbered block by block, the
+// designs of a block in their order, and added in that order, so that each
+// design's blocks are added in block order.
+class Items {
  public:
-  Workers(const simulation::BatchSettings& settings, simulation::BatchResult& result,
-          std::uint64_t inFlight)
-      : settings_{settings}, blocks_{settings}, result_{result}, inFlight_{inFlight} {}
+  Items(const simulation::SweepSettings& settings, std::uint64_t firstBlock, std::uint64_t endBlock,
+        std::vector<simulation::BatchTally>& tallies, std::uint64_t inFlight)
+      : settings_{settings},
+        blocks_{settings.turns, settings.runs},
+        firstBlock_{firstBlock},
+        designs_{settings.designs.size()},
+        count_{(endBlock - firstBlock) * designs_},
+        tallies_{tallies},
+        inFlight_{inFlight} {}
 
-  // Plays blocks until none is left.
+  // Plays items until none is left. A worker that finished an item goes on
+  // with the next one; whoever finishes the item that is next in order adds
+  // it, and every finished item after it.
   void work() {
     std::unique_lock lock{mutex_};
     for (;;) {
-      // A block far ahead of the next to add waits, so that the tallies
+      // An item far ahead of the next to add waits, so that the tallies
       // waiting to be added stay within their memory.
-      changed_.wait(lock, [&] { return next_ >= blocks_.count() || next_ < added_ + inFlight_; });
-      if (next_ >= blocks_.count()) {
+      changed_.wait(lock, [&] { return next_ >= count_ || next_ < added_ + inFlight_; });
+      if (next_ >= count_) {
         return;
       }
-      const std::uint64_t block = next_++;
+      const std::uint64_t item = next_++;
       lock.unlock();
-      simulation::BatchTally tally =
-          simulation::playRuns(settings_, blocks_.firstRun(block), blocks_.endRun(block));
+      simulation::BatchTally tally = play(item);
       lock.lock();
-      finished_.emplace(block, std::move(tally));
+      finished_.emplace(item, std::move(tally));
       for (auto first = finished_.begin(); first != finished_.end() && first->first == added_;
            first = finished_.erase(first)) {
-        result_.tally.add(first->second);
+        runsAdded_ += first->second.runs;
+        tallies_[static_cast<std::size_t>(added_ % designs_)].add(first->second);
         ++added_;
       }
       changed_.notify_all();
     }
   }
 
-  // Waits up to `limit` for all blocks to be added; the runs added so far.
-  std::uint64_t waitForRuns(std::chrono::milliseconds limit) {
+  // Waits up to `limit` for all items to be added; the runs added so far,
+  // and whether that is all of them.
+  std::pair<std::uint64_t, bool> waitForRuns(std::chrono::milliseconds limit) {
     std::unique_lock lock{mutex_};
-    changed_.wait_for(lock, limit, [&] { return added_ == blocks_.count(); });
-    return result_.tally.runs;
+    changed_.wait_for(lock, limit, [&] { return added_ == count_; });
+    return {runsAdded_, added_ == count_};
   }
 
  private:
-  const simulation::BatchSettings& settings_;
+  simulation::BatchTally play(std::uint64_t item) const {
+    const std::uint64_t block = firstBlock_ + item / designs_;
+    const auto design = static_cast<std::size_t>(item % designs_);
+    return simulation::playRuns(simulation::designBatch(settings_, design, settings_.runs),
+                                blocks_.firstRun(block), blocks_.endRun(block));
+  }
+
+  const simulation::SweepSettings& settings_;
   const simulation::BatchBlocks blocks_;
-  simulation::BatchResult& result_;
+  const std::uint64_t firstBlock_;
+  const std::uint64_t designs_;
+  const std::uint64_t count_;
+  std::vector<simulation::BatchTally>& tallies_;
   const std::uint64_t inFlight_;
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::uint64_t next_ = 0;   // the next block to play
-  std::uint64_t added_ = 0;  // blocks added to the result, all before any other
+  std::uint64_t next_ = 0;   // the next item to play
+  std::uint64_t added_ = 0;  // items added to the tallies, all before any other
+  std::uint64_t runsAdded_ = 0;
   std::map<std::uint64_t, simulation::BatchTally> finished_;  // played, not yet added
 };
 
-}  // namespace
-
-simulation::BatchResult playInParallel(const simulation::BatchSettings& settings, unsigned jobs,
-                                       const Progress& progress) {
-  simulation::checkBatchSettings(settings);
-  if (jobs == 0) {
-    throw std::invalid_argument{"batch settings: jobs must be at least 1"};
-  }
-  simulation::BatchResult result{settings, {}};
+void playOnThreads(const simulation::SweepSettings& settings, std::uint64_t firstBlock,
+                   std::uint64_t endBlock, std::vector<simulation::BatchTally>& tallies,
+                   unsigned jobs, const Progress& progress) {
   const std::uint64_t tallyBytes =
       sizeof(simulation::TurnTally) * static_cast<std::uint64_t>(settings.turns);
   const std::uint64_t inFlight =
       std::clamp<std::uint64_t>(kTallyMemory / tallyBytes, 1, std::uint64_t{2} * jobs);
-  Workers workers{settings, result, inFlight};
-  // A thread that finds no block left ends at once.
+  Items items{settings, firstBlock, endBlock, tallies, inFlight};
+  // A thread that finds no item left ends at once.
   const auto threads = static_cast<std::size_t>(std::min<std::uint64_t>(jobs, inFlight));
-  {
-    std::vector<std::jthread> running;
-    running.reserve(threads);
-    for (std::size_t thread = 0; thread < threads; ++thread) {
-      running.emplace_back([&workers] { workers.work(); });
-    }
-    constexpr std::chrono::milliseconds kProgressInterval{200};
-    for (std::uint64_t done = 0; done < settings.runs;) {
-      done = workers.waitForRuns(kProgressInterval);
-      if (progress) {
-        progress(done);
-      }
+  std::vector<std::jthread> running;
+  running.reserve(threads);
+  for (std::size_t thread = 0; thread < threads; ++thread) {
+    running.emplace_back([&items] { items.work(); });
+  }
+  constexpr std::chrono::milliseconds kProgressInterval{200};
+  for (bool all = false; !all;) {
+    const auto [done, allDone] = items.waitForRuns(kProgressInterval);
+    all = allDone;
+    if (progress) {
+      progress(done);
     }
   }
-  return result;
+}
+
+}  // namespace
+
+simulation::BlockPlayer parallelPlayer(unsigned jobs, Progress progress) {
+  if (jobs == 0) {
+    throw std::invalid_argument{"jobs must be at least 1"};
+  }
+  return [jobs, progress = std::move(progress)](const simulation::SweepSettings& settings,
+                                                std::uint64_t firstBlock, std::uint64_t endBlock,
+                                                std::vector<simulation::BatchTally>& tallies) {
+    playOnThreads(settings, firstBlock, endBlock, tallies, jobs, progress);
+  };
+}
+
+simulation::BatchResult playInParallel(const simulation::BatchSettings& settings, unsigned jobs,
+                                       const Progress& progress) {
+  const simulation::SweepSettings sweep{
+      {settings.mech}, settings.turns, settings.runs, settings.seed, {}};
+  return std::move(simulation::playSweep(sweep, parallelPlayer(jobs, progress)).designs.front());
 }

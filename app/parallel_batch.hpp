@@ -2,17 +2,22 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "simulation/batch.hpp"
+#include "simulation/sweep.hpp"
 
-// A batch's blocks spread over threads. The result is the one
-// simulation::playBatch gives, bit for bit, for any number of jobs.
+// A sweep's blocks spread over threads. The result is the one the engine
+// gives on one thread, bit for bit, for any number of jobs.
 
-// Called now and then from the thread that called playInParallel, with the
-// runs done so far.
+// Called now and then from the thread that plays, with the runs done so far
+// (of all designs together) in the blocks it was given.
 using Progress = std::function<void(std::uint64_t runsDone)>;
 
-// Plays the batch on `jobs` threads. Throws std::invalid_argument for 0 jobs
-// or settings that describe no batch.
+// A block player for simulation::playSweep that plays on `jobs` threads.
+// Throws std::invalid_argument for 0 jobs.
+[[nodiscard]] simulation::BlockPlayer parallelPlayer(unsigned jobs, Progress progress = {});
+
+// A plain batch on `jobs` threads.
 [[nodiscard]] simulation::BatchResult playInParallel(const simulation::BatchSettings& settings,
                                                      unsigned jobs, const Progress& progress = {});

@@ -35,6 +35,9 @@ class ProgressLine {
   void show(std::uint64_t runsDone, const TerminalState& terminal,
             Clock::time_point now = Clock::now());
 
+  // Changes how many runs there are in all.
+  void setRuns(std::uint64_t runs) { runs_ = runs; }
+
   // Takes the line off the terminal, if it is shown.
   void erase();
 

@@ -4,10 +4,7 @@
 #include <charconv>
 #include <cstddef>
 #include <ostream>
-#include <sstream>
 #include <string_view>
-
-#include "reports/summary.hpp"
 
 namespace reports {
 namespace {
@@ -16,6 +13,83 @@ std::string quoted(std::string_view text) { return '"' + std::string{text} + '"'
 
 // A JSON object's key, with the colon and space that follow it.
 std::string key(std::string_view name) { return quoted(name) + ": "; }
+
+std::string interval(const Estimate& estimate) {
+  return std::string{"["} + exactNumber(estimate.ci95.low) + ", " +
+         exactNumber(estimate.ci95.high) + "]";
+}
+
+std::string turnJson(const TurnSummary& turn) {
+  return std::string{"{"} + key("turn") + std::to_string(turn.turn) + ", " + key("overheated") +
+         exactNumber(turn.overheated.value) + ", " + key("critical") +
+         exactNumber(turn.critical.value) + ", " + key("coolantEmpty") +
+         exactNumber(turn.coolantEmpty.value) + ", " + key("everOverheated") +
+         exactNumber(turn.everOverheated.value) + ", " + key("everCritical") +
+         exactNumber(turn.everCritical.value) + ", " + key("meanHeat") +
+         exactNumber(turn.meanHeat.value) + ",\n   " + key("ci95") + "{" + key("overheated") +
+         interval(turn.overheated) + ", " + key("critical") + interval(turn.critical) + ", " +
+         key("coolantEmpty") + interval(turn.coolantEmpty) + ", " + key("everOverheated") +
+         interval(turn.everOverheated) + ", " + key("everCritical") + interval(turn.everCritical) +
+         ", " + key("meanHeat") + interval(turn.meanHeat) + "}}";
+}
+
+// The settings' keys, after "schemaVersion".
+std::string runsJson(std::uint64_t runs, int turns, std::uint32_t seed) {
+  return key("runs") + std::to_string(runs) + ", " + key("turns") + std::to_string(turns) + ", " +
+         key("seed") + std::to_string(seed);
+}
+
+// A batch's object without its closing brace, so that more keys may follow.
+// Written piece by piece: a batch of many turns has a long one.
+void printBatch(std::ostream& out, const Summary& summary) {
+  const simulation::BatchSettings& settings = summary.settings;
+  const heat::MechHeatSystem& mech = settings.mech;
+  std::string json = std::string{"{"} + key("schemaVersion") + "2, " +
+                     runsJson(settings.runs, settings.turns, settings.seed) + ",\n " + key("mech") +
+                     "{" + key("heatsinks") + std::to_string(mech.heatsinkCount) + ", " +
+                     key("heatsinkType") + quoted(heatsinkTypeName(mech.heatsinkType)) + ", " +
+                     key("coolant") + std::to_string(mech.coolantLiters) + ", " +
+                     key("environment") + quoted(heat::traitsOf(mech.environment).optionName) +
+                     "},\n " + key("perTurn") + "[";
+  out << json;
+  for (const TurnSummary& turn : summary.perTurn) {
+    out << (turn.turn == 1 ? "\n  " : ",\n  ") << turnJson(turn);
+  }
+  const FinalHeat& heat = summary.finalHeat;
+  json = "],\n " + key("everOverheated") + exactNumber(summary.everOverheated.value) + ", " +
+         key("everCritical") + exactNumber(summary.everCritical.value) + ",\n " + key("ci95") +
+         "{" + key("everOverheated") + interval(summary.everOverheated) + ", " +
+         key("everCritical") + interval(summary.everCritical) + "},\n " + key("finalHeat") + "{" +
+         key("mean") + exactNumber(heat.mean) + ", " + key("median") + exactNumber(heat.median) +
+         ", " + key("p90") + exactNumber(heat.p90) + ", " + key("p99") + exactNumber(heat.p99) +
+         ", " + key("max") + exactNumber(heat.max) + "},\n " + key("hottestRun") + "{" +
+         key("run") + std::to_string(summary.hottest.run) + ", " + key("finalHeat") +
+         exactNumber(summary.hottest.finalHeat) + "}";
+  out << json;
+}
+
+// The keys a sweep's settings and options add.
+std::string sweepKeys(const simulation::SweepResult& result, const std::vector<Summary>& summaries,
+                      const ReportOptions& options) {
+  std::string json;
+  if (result.settings.margin) {
+    json += ",\n " + key("margin") + "{" + key("target") + exactNumber(*result.settings.margin) +
+            ", " + key("met") + (result.marginMet ? "true" : "false") + "}";
+  }
+  if (options.maxOverheat) {
+    json += ",\n " + key("maxOverheat") + exactNumber(*options.maxOverheat) + ", " + key("enough") +
+            "[";
+    std::string_view separator;
+    for (const Enough& enough : enoughDesigns(summaries, *options.maxOverheat)) {
+      json += std::string{separator} + "{" + key("environment") +
+              quoted(heat::traitsOf(enough.environment).optionName) + ", " + key("design") +
+              (enough.design ? std::to_string(*enough.design) : "null") + "}";
+      separator = ", ";
+    }
+    json += "]";
+  }
+  return json;
+}
 
 }  // namespace
 
@@ -26,32 +100,30 @@ std::string exactNumber(double value) {
 }
 
 void printJson(std::ostream& out, const simulation::BatchResult& result) {
-  const Summary summary = summarize(result);
-  const simulation::BatchSettings& settings = summary.settings;
-  const heat::MechHeatSystem& mech = settings.mech;
-  std::ostringstream json;
-  json << "{" << key("runs") << settings.runs << ", " << key("turns") << settings.turns << ", "
-       << key("seed") << settings.seed << ",\n " << key("mech") << "{" << key("heatsinks")
-       << mech.heatsinkCount << ", " << key("heatsinkType")
-       << quoted(heatsinkTypeName(mech.heatsinkType)) << ", " << key("coolant")
-       << mech.coolantLiters << ", " << key("environment")
-       << quoted(heat::traitsOf(mech.environment).optionName) << "},\n " << key("perTurn") << "[";
-  for (const TurnSummary& turn : summary.perTurn) {
-    json << (turn.turn == 1 ? "\n  {" : ",\n  {") << key("turn") << turn.turn << ", "
-         << key("overheated") << exactNumber(turn.overheated) << ", " << key("critical")
-         << exactNumber(turn.critical) << ", " << key("coolantEmpty")
-         << exactNumber(turn.coolantEmpty) << ", " << key("meanHeat") << exactNumber(turn.meanHeat)
-         << "}";
+  printBatch(out, summarize(result));
+  out << "}\n";
+}
+
+void printJson(std::ostream& out, const simulation::SweepResult& result,
+               const ReportOptions& options) {
+  std::vector<Summary> summaries;
+  for (const simulation::BatchResult& design : result.designs) {
+    summaries.push_back(summarize(design));
   }
-  const FinalHeat& heat = summary.finalHeat;
-  json << "],\n " << key("everOverheated") << exactNumber(summary.everOverheated) << ", "
-       << key("everCritical") << exactNumber(summary.everCritical) << ",\n " << key("finalHeat")
-       << "{" << key("mean") << exactNumber(heat.mean) << ", " << key("median")
-       << exactNumber(heat.median) << ", " << key("p90") << exactNumber(heat.p90) << ", "
-       << key("p99") << exactNumber(heat.p99) << ", " << key("max") << exactNumber(heat.max)
-       << "},\n " << key("hottestRun") << "{" << key("run") << summary.hottest.run << ", "
-       << key("finalHeat") << exactNumber(summary.hottest.finalHeat) << "}}\n";
-  out << json.str();
+  if (summaries.size() == 1) {
+    printBatch(out, summaries.front());
+    out << sweepKeys(result, summaries, options) << "}\n";
+    return;
+  }
+  const simulation::SweepSettings& settings = result.settings;
+  out << std::string{"{"} + key("schemaVersion") + "2, " +
+             runsJson(result.runs, settings.turns, settings.seed) + ",\n " + key("designs") + "[";
+  for (std::size_t design = 0; design < summaries.size(); ++design) {
+    out << (design == 0 ? "\n" : ",\n");
+    printBatch(out, summaries[design]);
+    out << "}";
+  }
+  out << "]" << sweepKeys(result, summaries, options) << "}\n";
 }
 
 }  // namespace reports

@@ -2,33 +2,63 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <tuple>
 
 namespace reports {
 namespace {
 
-double share(std::uint64_t count, std::uint64_t runs) {
-  return static_cast<double>(count) / static_cast<double>(runs);
+Estimate shareOf(std::uint64_t count, std::uint64_t runs) {
+  return Estimate{static_cast<double>(count) / static_cast<double>(runs),
+                  simulation::shareInterval(count, runs)};
 }
 
 }  // namespace
 
+double Estimate::halfWidth() const { return std::max(value - ci95.low, ci95.high - value); }
+
 Summary summarize(const simulation::BatchResult& result) {
   const simulation::BatchTally& tally = result.tally;
   const std::uint64_t runs = tally.runs;
-  Summary summary{
-      result.settings, {}, share(tally.everOverheated, runs), share(tally.everCritical, runs), {},
-      tally.hottest};
+  Summary summary{result.settings, {}, {}, {}, {}, tally.hottest};
   summary.perTurn.reserve(tally.perTurn.size());
   int turn = 0;
   for (const simulation::TurnTally& counted : tally.perTurn) {
+    const double mean = counted.heatSum / static_cast<double>(runs);
     summary.perTurn.push_back(TurnSummary{
-        ++turn, share(counted.overheated, runs), share(counted.critical, runs),
-        share(counted.coolantEmpty, runs), counted.heatSum / static_cast<double>(runs)});
+        ++turn, shareOf(counted.overheated, runs), shareOf(counted.critical, runs),
+        shareOf(counted.coolantEmpty, runs), shareOf(counted.everOverheated, runs),
+        shareOf(counted.everCritical, runs),
+        Estimate{mean, simulation::meanInterval(counted.heatSum, counted.heatSquares, runs)}});
   }
+  const TurnSummary& last = summary.perTurn.back();
+  summary.everOverheated = last.everOverheated;
+  summary.everCritical = last.everCritical;
   const simulation::HeatHistogram& heat = tally.finalHeat;
-  summary.finalHeat = FinalHeat{summary.perTurn.back().meanHeat, heat.percentile(0.5),
-                                heat.percentile(0.9), heat.percentile(0.99), heat.max()};
+  summary.finalHeat = FinalHeat{last.meanHeat.value, heat.percentile(0.5), heat.percentile(0.9),
+                                heat.percentile(0.99), heat.max()};
   return summary;
+}
+
+std::vector<Enough> enoughDesigns(const std::vector<Summary>& designs, double maxOverheat) {
+  std::vector<Enough> picks;
+  for (std::size_t design = 0; design < designs.size(); ++design) {
+    const heat::MechHeatSystem& mech = designs[design].settings.mech;
+    auto pick = std::ranges::find(picks, mech.environment, &Enough::environment);
+    if (pick == picks.end()) {
+      pick = picks.insert(picks.end(), Enough{mech.environment, std::nullopt});
+    }
+    if (designs[design].everOverheated.ci95.high > maxOverheat) {
+      continue;
+    }
+    const auto cost = [&](std::size_t index) {
+      const heat::MechHeatSystem& candidate = designs[index].settings.mech;
+      return std::tuple{candidate.heatsinkCount, candidate.heatsinkType, candidate.coolantLiters};
+    };
+    if (!pick->design || cost(design) < cost(*pick->design)) {
+      pick->design = design;
+    }
+  }
+  return picks;
 }
 
 std::vector<int> shownTurns(int turns, int rows) {
@@ -54,7 +84,7 @@ std::string replayCommand(const simulation::BatchSettings& settings, std::uint64
     command += " --heatsinks " + std::to_string(mech.heatsinkCount);
   }
   if (mech.heatsinkType != defaults.heatsinkType) {
-    command += " --double";
+    command += " --heatsink-type " + std::string{heatsinkTypeName(mech.heatsinkType)};
   }
   if (mech.coolantLiters != defaults.coolantLiters) {
     command += " --coolant " + std::to_string(mech.coolantLiters);

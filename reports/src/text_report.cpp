@@ -3,13 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
-#include <iomanip>
 #include <ostream>
-#include <sstream>
 #include <string>
 #include <string_view>
 
-#include "reports/summary.hpp"
+#include "table.hpp"
 
 namespace reports {
 namespace {
@@ -22,61 +20,129 @@ std::string counted(std::uint64_t count, std::string_view thing) {
 }
 
 // "hot-air" as "hot air".
-std::string spaced(std::string_view name) {
-  std::string text{name};
+std::string spaced(heat::Environment environment) {
+  std::string text{heat::traitsOf(environment).optionName};
   std::ranges::replace(text, '-', ' ');
   return text;
 }
 
-void printPercent(std::ostream& out, double fraction, int width) {
-  out << "  " << std::setw(width) << 100.0 * fraction << " %";
+std::string percent(const Estimate& share) { return percentCell(share.value, share.halfWidth()); }
+
+std::string mechText(const heat::MechHeatSystem& mech) {
+  const std::string heatsink = std::string{heatsinkTypeName(mech.heatsinkType)} + " heatsink";
+  return counted(static_cast<std::uint64_t>(mech.heatsinkCount), heatsink) + ", " +
+         counted(static_cast<std::uint64_t>(mech.coolantLiters), "liter");
+}
+
+std::string batchText(const Summary& summary) {
+  const simulation::BatchSettings& settings = summary.settings;
+  std::string text = counted(settings.runs, "run") + " of " +
+                     counted(static_cast<std::uint64_t>(settings.turns), "turn") + ", seed " +
+                     std::to_string(settings.seed) + ": " + mechText(settings.mech) +
+                     ", starting in " + spaced(settings.mech.environment) + "\n";
+  using Align = Table::Align;
+  Table table{{{{"turn"}, Align::Right, 0},
+               {{"overheated"}, Align::Right, 2},
+               {{"critical"}, Align::Right, 2},
+               {{"tank empty"}, Align::Right, 2},
+               {{"ever overheated"}, Align::Right, 2},
+               {{"mean heat"}, Align::Right, 2}}};
+  std::vector<std::string> bars;
+  for (const int turn : shownTurns(settings.turns, kMaxRows)) {
+    const TurnSummary& row = summary.perTurn[static_cast<std::size_t>(turn - 1)];
+    table.addRow({std::to_string(turn), percent(row.overheated), percent(row.critical),
+                  percent(row.coolantEmpty), percent(row.everOverheated),
+                  meanCell(row.meanHeat.value, row.meanHeat.halfWidth())});
+    const auto bar = static_cast<std::size_t>(std::lround(row.overheated.value * kBarWidth));
+    bars.push_back(bar > 0 ? "  " + std::string(bar, '#') : "");
+  }
+  text += table.text(bars);
+  const FinalHeat& heat = summary.finalHeat;
+  text += "ever overheated " + percent(summary.everOverheated) + ", ever critical " +
+          percent(summary.everCritical) + "\n";
+  text += "final heat: mean " + oneDecimal(heat.mean) + "  median " + oneDecimal(heat.median) +
+          "  90th " + oneDecimal(heat.p90) + "  99th " + oneDecimal(heat.p99) + "  max " +
+          oneDecimal(heat.max) + "\n";
+  text += "hottest run: " + std::to_string(summary.hottest.run) + ", final heat " +
+          oneDecimal(summary.hottest.finalHeat) + " (" +
+          replayCommand(settings, summary.hottest.run) + ")\n";
+  return text;
+}
+
+std::string sweepTable(const simulation::SweepResult& result,
+                       const std::vector<Summary>& summaries) {
+  const simulation::SweepSettings& settings = result.settings;
+  std::string text = counted(summaries.size(), "design") + ", each " + counted(result.runs, "run") +
+                     " of " + counted(static_cast<std::uint64_t>(settings.turns), "turn") +
+                     " on the same runs, seed " + std::to_string(settings.seed) + "\n";
+  using Align = Table::Align;
+  Table table{{{{"heatsinks"}, Align::Right, 0},
+               {{"type"}, Align::Left, 1},
+               {{"coolant"}, Align::Right, 1},
+               {{"environment"}, Align::Left, 1},
+               {{"ever", "overheated"}, Align::Right, 2},
+               {{"ever", "critical"}, Align::Right, 2},
+               {{"overheated", "at the end"}, Align::Right, 2},
+               {{"final heat", "median"}, Align::Right, 2},
+               {{"90th"}, Align::Right, 2}}};
+  for (const Summary& summary : summaries) {
+    const heat::MechHeatSystem& mech = summary.settings.mech;
+    table.addRow({std::to_string(mech.heatsinkCount),
+                  std::string{heatsinkTypeName(mech.heatsinkType)},
+                  std::to_string(mech.coolantLiters), spaced(mech.environment),
+                  percent(summary.everOverheated), percent(summary.everCritical),
+                  percent(summary.perTurn.back().overheated), oneDecimal(summary.finalHeat.median),
+                  oneDecimal(summary.finalHeat.p90)});
+  }
+  return text + table.text();
+}
+
+std::string marginText(const simulation::SweepResult& result) {
+  const double margin = *result.settings.margin;
+  std::string text = "margin ±" + oneDecimal(100.0 * margin) + " %: ";
+  if (result.marginMet) {
+    return text + "every interval within it after " + counted(result.runs, "run") + "\n";
+  }
+  return text + "not met within the most runs, " + std::to_string(result.runs) +
+         " (--runs raises it)\n";
+}
+
+std::string enoughText(const std::vector<Summary>& summaries, double maxOverheat) {
+  std::string text;
+  for (const Enough& enough : enoughDesigns(summaries, maxOverheat)) {
+    text += "enough in " + spaced(enough.environment) + ": ";
+    if (!enough.design) {
+      text += "no design keeps ever overheated within " + oneDecimal(100.0 * maxOverheat) + " %\n";
+      continue;
+    }
+    const Summary& design = summaries[*enough.design];
+    text += mechText(design.settings.mech) + " (ever overheated " + percent(design.everOverheated) +
+            ")\n";
+  }
+  return text;
 }
 
 }  // namespace
 
 void printText(std::ostream& out, const simulation::BatchResult& result) {
-  const Summary summary = summarize(result);
-  const simulation::BatchSettings& settings = summary.settings;
-  const heat::MechHeatSystem& mech = settings.mech;
-  // Formatted apart, so that `out` keeps its own formatting.
-  std::ostringstream text;
-  const std::string heatsink = std::string{heatsinkTypeName(mech.heatsinkType)} + " heatsink";
-  text << counted(settings.runs, "run") << " of "
-       << counted(static_cast<std::uint64_t>(settings.turns), "turn") << ", seed " << settings.seed
-       << ": " << counted(static_cast<std::uint64_t>(mech.heatsinkCount), heatsink) << ", "
-       << counted(static_cast<std::uint64_t>(mech.coolantLiters), "liter") << ", starting in "
-       << spaced(heat::traitsOf(mech.environment).optionName) << "\n";
+  out << batchText(summarize(result));
+}
 
-  // The columns of turns and of heat grow with their largest value.
-  const int turnWidth = std::max(4, static_cast<int>(std::to_string(settings.turns).size()));
-  const double hottestMean = std::ranges::max(summary.perTurn, {}, &TurnSummary::meanHeat).meanHeat;
-  const int heatWidth =
-      std::max(9, static_cast<int>(std::to_string(std::llround(hottestMean)).size()) + 2);
-  text << std::setw(turnWidth) << "turn"
-       << "  overheated  critical  tank empty  " << std::setw(heatWidth) << "mean heat"
-       << "\n";
-  text << std::fixed << std::setprecision(1);
-  for (const int turn : shownTurns(settings.turns, kMaxRows)) {
-    const TurnSummary& row = summary.perTurn[static_cast<std::size_t>(turn - 1)];
-    text << std::setw(turnWidth) << turn;
-    printPercent(text, row.overheated, 8);
-    printPercent(text, row.critical, 6);
-    printPercent(text, row.coolantEmpty, 8);
-    text << "  " << std::setw(heatWidth) << row.meanHeat;
-    const auto bar = static_cast<std::size_t>(std::lround(row.overheated * kBarWidth));
-    if (bar > 0) {
-      text << "  " << std::string(bar, '#');
-    }
-    text << "\n";
+void printText(std::ostream& out, const simulation::SweepResult& result,
+               const ReportOptions& options) {
+  std::vector<Summary> summaries;
+  for (const simulation::BatchResult& design : result.designs) {
+    summaries.push_back(summarize(design));
   }
-  const FinalHeat& heat = summary.finalHeat;
-  text << "ever overheated " << 100.0 * summary.everOverheated << " %, ever critical "
-       << 100.0 * summary.everCritical << " %\n";
-  text << "final heat: mean " << heat.mean << "  median " << heat.median << "  90th " << heat.p90
-       << "  99th " << heat.p99 << "  max " << heat.max << "\n";
-  text << "hottest run: " << summary.hottest.run << ", final heat " << summary.hottest.finalHeat
-       << " (" << replayCommand(settings, summary.hottest.run) << ")\n";
-  out << text.str();
+  std::string text =
+      summaries.size() == 1 ? batchText(summaries.front()) : sweepTable(result, summaries);
+  if (result.settings.margin) {
+    text += marginText(result);
+  }
+  if (options.maxOverheat) {
+    text += enoughText(summaries, *options.maxOverheat);
+  }
+  out << text;
 }
 
 }  // namespace reports

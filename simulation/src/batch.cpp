@@ -6,6 +6,7 @@
 #include <string>
 
 #include "simulation/run_random.hpp"
+#include "simulation/sweep.hpp"
 
 namespace simulation {
 namespace {
@@ -24,15 +25,16 @@ constexpr std::uint64_t kTurnsPerBlock = 1U << 16U;
   unsigned everCritical = 0;
   for (TurnTally& turn : tally.perTurn) {
     playTurn(events, random.drawTurn());
+    everOverheated |= static_cast<unsigned>(mech.overheated);
+    everCritical |= static_cast<unsigned>(mech.criticalTemperature);
     turn.overheated += static_cast<unsigned>(mech.overheated);
     turn.critical += static_cast<unsigned>(mech.criticalTemperature);
     turn.coolantEmpty += static_cast<unsigned>(mech.coolantLiters == 0);
+    turn.everOverheated += everOverheated;
+    turn.everCritical += everCritical;
     turn.heatSum += mech.totalHeat;
-    everOverheated |= static_cast<unsigned>(mech.overheated);
-    everCritical |= static_cast<unsigned>(mech.criticalTemperature);
+    turn.heatSquares += mech.totalHeat * mech.totalHeat;
   }
-  tally.everOverheated += everOverheated;
-  tally.everCritical += everCritical;
   tally.finalHeat.add(mech.totalHeat);
   if (mech.totalHeat > tally.hottest.finalHeat) {
     tally.hottest = HottestRun{index, mech.totalHeat};
@@ -65,11 +67,12 @@ void BatchTally::add(const BatchTally& next) {
     total.overheated += part.overheated;
     total.critical += part.critical;
     total.coolantEmpty += part.coolantEmpty;
+    total.everOverheated += part.everOverheated;
+    total.everCritical += part.everCritical;
     total.heatSum += part.heatSum;
+    total.heatSquares += part.heatSquares;
   }
   runs += next.runs;
-  everOverheated += next.everOverheated;
-  everCritical += next.everCritical;
   finalHeat.merge(next.finalHeat);
   // Among equal heats the earlier run stays.
   if (next.hottest.finalHeat > hottest.finalHeat) {
@@ -86,24 +89,23 @@ BatchTally playRuns(const BatchSettings& settings, std::uint64_t first, std::uin
   return tally;
 }
 
-BatchBlocks::BatchBlocks(const BatchSettings& settings)
-    : runs_{settings.runs},
+BatchBlocks::BatchBlocks(int turns, std::uint64_t runs)
+    : runs_{runs},
       runsPerBlock_{std::max<std::uint64_t>(
-          1, kTurnsPerBlock / static_cast<std::uint64_t>(std::max(settings.turns, 1)))},
-      count_{(settings.runs + runsPerBlock_ - 1) / runsPerBlock_} {}
+          1, kTurnsPerBlock / static_cast<std::uint64_t>(std::max(turns, 1)))},
+      count_{blocksFor(runs)} {}
 
 std::uint64_t BatchBlocks::endRun(std::uint64_t block) const {
   return std::min(firstRun(block) + runsPerBlock_, runs_);
 }
 
+std::uint64_t BatchBlocks::blocksFor(std::uint64_t runs) const {
+  return (runs + runsPerBlock_ - 1) / runsPerBlock_;
+}
+
 BatchResult playBatch(const BatchSettings& settings) {
-  checkBatchSettings(settings);
-  BatchResult result{settings, {}};
-  const BatchBlocks blocks{settings};
-  for (std::uint64_t block = 0; block < blocks.count(); ++block) {
-    result.tally.add(playRuns(settings, blocks.firstRun(block), blocks.endRun(block)));
-  }
-  return result;
+  SweepSettings sweep{{settings.mech}, settings.turns, settings.runs, settings.seed, {}};
+  return std::move(playSweep(sweep).designs.front());
 }
 
 }  // namespace simulation

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <sstream>
 #include <string>
 #include <variant>
@@ -33,20 +34,48 @@ std::string parsed(std::vector<std::string> arguments) {
     case Options::Action::Run:
       break;
   }
-  const auto& mech = options.mech;
+  const auto joined = [](const auto& values, const auto& text) {
+    std::string list;
+    for (const auto& value : values) {
+      if (!list.empty()) {
+        list += ',';
+      }
+      list += text(value);
+    }
+    return list;
+  };
+  const auto number = [](std::int32_t value) { return std::to_string(value); };
+  const heat::MechHeatSystem first = options.designs().front();
   std::ostringstream summary;
   summary << "seed " << (options.seed ? std::to_string(*options.seed) : "clock") << ", "
-          << options.turns << " turns, " << mech.heatsinkCount
-          << (mech.heatsinkType == heat::HeatsinkType::Double ? " double" : " single") << ", "
-          << mech.coolantLiters << " l, " << heat::traitsOf(mech.environment).optionName << " "
-          << mech.baseCoolingFactor << (options.wait ? ", wait" : ", no wait");
+          << options.turns << " turns, " << joined(options.heatsinks, number) << " "
+          << joined(options.heatsinkTypes,
+                    [](heat::HeatsinkType type) {
+                      return std::string{type == heat::HeatsinkType::Double ? "double" : "single"};
+                    })
+          << ", " << joined(options.coolant, number) << " l, "
+          << joined(options.environments,
+                    [](heat::Environment environment) {
+                      return std::string{heat::traitsOf(environment).optionName};
+                    })
+          << " " << first.baseCoolingFactor << (options.wait ? ", wait" : ", no wait");
   if (options.run) {
     summary << ", run " << *options.run;
   }
-  if (options.runs) {
-    summary << ", " << *options.runs << " runs on " << options.jobs.value_or(0) << " jobs"
-            << (options.json ? " as JSON" : "");
+  if (options.batch()) {
+    summary << ", " << options.designs().size() << " designs, "
+            << (options.runs ? std::to_string(*options.runs) : "?") << " runs on "
+            << options.jobs.value_or(0) << " jobs";
   }
+  if (options.margin) {
+    summary << ", margin " << *options.margin;
+  }
+  if (options.maxOverheat) {
+    summary << ", at most " << *options.maxOverheat;
+  }
+  summary << (options.format == Options::Format::Json  ? " as JSON"
+              : options.format == Options::Format::Csv ? " as CSV"
+                                                       : "");
   return summary.str();
 }
 
@@ -58,7 +87,12 @@ struct Case {
 TEST(CommandLine, ReadsEveryOptionAndRejectsBadInput) {
   const std::string defaults = "seed clock, 10 turns, 10 single, 100 l, temperate-air 1, wait";
   const std::string seedRange = "expected a whole number from 0 to 4294967295";
-  const std::string environments = "expected one of space, water, hot-air, cold-air, temperate-air";
+  const std::string environments =
+      "expected a list of space, water, hot-air, cold-air, temperate-air or all";
+  const std::string heatsinkValues =
+      "expected a whole number from 0 to 1000, a range A..B or A..B/STEP, or a list A,B,C";
+  const std::string marginValues =
+      "expected a share above 0 and at most 0.5, such as 0.005 or 0.5%";
   const Case cases[] = {
       {{}, defaults},
       {{"--seed", "0"}, "seed 0, 10 turns, 10 single, 100 l, temperate-air 1, wait"},
@@ -71,15 +105,85 @@ TEST(CommandLine, ReadsEveryOptionAndRejectsBadInput) {
        "seed 2, 10 turns, 10 single, 100 l, cold-air 1.2, wait"},
       {{"--env=water"}, "seed clock, 10 turns, 10 single, 100 l, water 1.3, wait"},
       {{"--runs", "1000000000000", "--jobs=256", "--json"},
-       defaults + ", 1000000000000 runs on 256 jobs as JSON"},
-      {{"--runs=1", "--jobs", "1"}, defaults + ", 1 runs on 1 jobs"},
+       defaults + ", 1 designs, 1000000000000 runs on 256 jobs as JSON"},
+      {{"--runs=1", "--jobs", "1", "--csv"}, defaults + ", 1 designs, 1 runs on 1 jobs as CSV"},
+      // Sweeps: ranges, stepped ranges, lists, every environment.
+      {{"--heatsinks", "8..12", "--double", "--coolant=0,50,100"},
+       "seed clock, 10 turns, 8,9,10,11,12 double, 0,50,100 l, temperate-air 1, wait, "
+       "15 designs, ? runs on 0 jobs"},
+      {{"--heatsinks=8..40/16", "--heatsink-type", "single,double", "--environment", "all"},
+       "seed clock, 10 turns, 8,24,40 single,double, 100 l, "
+       "space,water,hot-air,cold-air,temperate-air 2, wait, 30 designs, ? runs on 0 jobs"},
+      {{"--coolant", "0..10000/10000", "--environment", "water,space", "--heatsink-type=double"},
+       "seed clock, 10 turns, 10 double, 0,10000 l, water,space 1.3, wait, 4 designs, ? runs on "
+       "0 jobs"},
+      {{"--heatsinks", "0..999", "--coolant", "0..9"},
+       "seed clock, 10 turns, " +
+           [] {
+             std::string all;
+             for (int count = 0; count < 1000; ++count) {
+               all += std::to_string(count) + ",";
+             }
+             all.pop_back();
+             return all;
+           }() +
+           " single, 0,1,2,3,4,5,6,7,8,9 l, temperate-air 1, wait, 10000 designs, ? runs on 0 "
+           "jobs"},
+      {{"--heatsinks", "0..1000", "--coolant", "0..9"},
+       "the sweep has 10010 designs, more than 10000"},
+      {{"--margin", "0.5%"}, defaults + ", 1 designs, ? runs on 0 jobs, margin 0.005"},
+      {{"--margin=0.5", "--runs", "7", "--max-overheat", "10%"},
+       defaults + ", 1 designs, 7 runs on 0 jobs, margin 0.5, at most 0.1"},
+      {{"--max-overheat", "0"}, defaults + ", 1 designs, ? runs on 0 jobs, at most 0"},
+      {{"--max-overheat", "100%", "--json"},
+       defaults + ", 1 designs, ? runs on 0 jobs, at most 1 as JSON"},
+      // Malformed sweeps and shares.
+      {{"--heatsinks", "8.."}, "invalid value '8..' for --heatsinks: " + heatsinkValues},
+      {{"--heatsinks", "..8"}, "invalid value '..8' for --heatsinks: " + heatsinkValues},
+      {{"--heatsinks", "9..8"}, "invalid value '9..8' for --heatsinks: " + heatsinkValues},
+      {{"--heatsinks", "8..40/0"}, "invalid value '8..40/0' for --heatsinks: " + heatsinkValues},
+      {{"--heatsinks", "8..40/"}, "invalid value '8..40/' for --heatsinks: " + heatsinkValues},
+      {{"--heatsinks", "8,,9"}, "invalid value '8,,9' for --heatsinks: " + heatsinkValues},
+      {{"--heatsinks", "8,"}, "invalid value '8,' for --heatsinks: " + heatsinkValues},
+      {{"--heatsinks", "8..1001"}, "invalid value '8..1001' for --heatsinks: " + heatsinkValues},
+      {{"--heatsinks", "8,1001"}, "invalid value '8,1001' for --heatsinks: " + heatsinkValues},
+      {{"--coolant", "5..10001/5"},
+       "invalid value '5..10001/5' for --coolant: expected a whole number from 0 to 10000, a "
+       "range A..B or A..B/STEP, or a list A,B,C"},
+      {{"--environment", "water,,space"},
+       "invalid value 'water,,space' for --environment: " + environments},
+      {{"--environment", "all,water"},
+       "invalid value 'all,water' for --environment: " + environments},
+      {{"--heatsink-type", "triple"},
+       "invalid value 'triple' for --heatsink-type: expected single, double or single,double"},
+      {{"--turns", "5..9"}, "option '--turns' takes one value, not a list or a range"},
+      {{"--seed", "1,2"}, "option '--seed' takes one value, not a list or a range"},
+      {{"--runs", "all"}, "option '--runs' takes one value, not a list or a range"},
+      {{"--margin", "0"}, "invalid value '0' for --margin: " + marginValues},
+      {{"--margin", "60%"}, "invalid value '60%' for --margin: " + marginValues},
+      {{"--margin", "0.51"}, "invalid value '0.51' for --margin: " + marginValues},
+      {{"--margin", "-1%"}, "invalid value '-1%' for --margin: " + marginValues},
+      {{"--margin", "nan"}, "invalid value 'nan' for --margin: " + marginValues},
+      {{"--margin", "1e-3"}, "invalid value '1e-3' for --margin: " + marginValues},
+      {{"--margin", "%"}, "invalid value '%' for --margin: " + marginValues},
+      {{"--max-overheat", "101%"},
+       "invalid value '101%' for --max-overheat: expected a share from 0 to 1, such as 0.1 or 10%"},
+      {{"--max-overheat", "1.5"},
+       "invalid value '1.5' for --max-overheat: expected a share from 0 to 1, such as 0.1 or 10%"},
+      {{"--run", "3", "--heatsinks", "8,9"},
+       "option '--run' narrates a run of one design, not of a sweep"},
+      {{"--run", "3", "--margin", "1%"}, "options '--run' and '--margin' do not go together"},
+      {{"--run", "3", "--max-overheat", "1%"},
+       "options '--run' and '--max-overheat' do not go together"},
+      {{"--runs", "3", "--csv", "--json"}, "options '--csv' and '--json' do not go together"},
       {{"--run", "999999999999"}, defaults + ", run 999999999999"},
       {{"--run=0", "--seed", "3"},
        "seed 3, 10 turns, 10 single, 100 l, temperate-air 1, wait, run 0"},
       {{"--run", "1000000000000"},
        "invalid value '1000000000000' for --run: expected a whole number from 0 to 999999999999"},
       {{"--run", "5", "--runs", "9"}, "options '--run' and '--runs' do not go together"},
-      {{"--run", "5", "--json"}, "option '--json' needs --runs"},
+      {{"--run", "5", "--json"}, "option '--json' needs a batch: --runs, --margin or a sweep"},
+      {{"--csv"}, "option '--csv' needs a batch: --runs, --margin or a sweep"},
       // Help and version end the reading: what follows is not looked at.
       {{"--seed", "3", "--help", "--bogus"}, "help"},
       {{"-h"}, "help"},
@@ -101,10 +205,7 @@ TEST(CommandLine, ReadsEveryOptionAndRejectsBadInput) {
        "invalid value '0' for --turns: expected a whole number from 1 to 1000000"},
       {{"--turns=1000001"},
        "invalid value '1000001' for --turns: expected a whole number from 1 to 1000000"},
-      {{"--heatsinks", "1001"},
-       "invalid value '1001' for --heatsinks: expected a whole number from 0 to 1000"},
-      {{"--coolant", "10001"},
-       "invalid value '10001' for --coolant: expected a whole number from 0 to 10000"},
+      {{"--heatsinks", "1001"}, "invalid value '1001' for --heatsinks: " + heatsinkValues},
       {{"--environment", "Water"}, "invalid value 'Water' for --environment: " + environments},
       {{"--environment=hot air"}, "invalid value 'hot air' for --environment: " + environments},
       {{"--runs", "0"},
@@ -113,13 +214,13 @@ TEST(CommandLine, ReadsEveryOptionAndRejectsBadInput) {
        "invalid value '1000000000001' for --runs: expected a whole number from 1 to 1000000000000"},
       {{"--runs", "9", "--jobs", "257"},
        "invalid value '257' for --jobs: expected a whole number from 1 to 256"},
-      {{"--json"}, "option '--json' needs --runs"},
-      {{"--jobs", "2"}, "option '--jobs' needs --runs"},
+      {{"--json"}, "option '--json' needs a batch: --runs, --margin or a sweep"},
+      {{"--jobs", "2"}, "option '--jobs' needs a batch: --runs, --margin or a sweep"},
       // Options and arguments that are not the program's.
       {{"--seed"}, "option '--seed' needs a value: a whole number from 0 to 4294967295"},
       {{"--environment"},
-       "option '--environment' needs a value: one of space, water, hot-air, "
-       "cold-air, temperate-air"},
+       "option '--environment' needs a value: a list of space, water, hot-air, "
+       "cold-air, temperate-air or all"},
       {{"--double=1"}, "option '--double' takes no value"},
       {{"--no-wait=yes"}, "option '--no-wait' takes no value"},
       {{"--bogus=1"}, "unknown option '--bogus'"},

@@ -10,10 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "heat/mech_heat_system.hpp"
 #include "parallel_batch.hpp"
 #include "progress.hpp"
 #include "reports/json_report.hpp"
 #include "simulation/batch.hpp"
+#include "simulation/sweep.hpp"
 
 namespace {
 
@@ -42,7 +44,7 @@ TEST(ParallelBatch, GivesTheSameResultForAnyNumberOfJobs) {
     EXPECT_TRUE(std::ranges::is_sorted(reported));
   }
   // Runs so long that fewer blocks than threads may be under way at once.
-  const simulation::BatchSettings longRuns{{}, 1'000'000, 12, 5};
+  const simulation::BatchSettings longRuns{{}, 500'000, 12, 5};
   const auto heatSums = [](const simulation::BatchResult& result) {
     std::vector<std::uint64_t> bits;
     for (const simulation::TurnTally& turn : result.tally.perTurn) {
@@ -54,6 +56,28 @@ TEST(ParallelBatch, GivesTheSameResultForAnyNumberOfJobs) {
   settings.seed = 100;
   EXPECT_NE(jsonOf(playInParallel(settings, 2)), alone);
   EXPECT_THROW(static_cast<void>(playInParallel(settings, 0)), std::invalid_argument);
+}
+
+TEST(ParallelBatch, StopsASweepAtTheSameCheckForAnyNumberOfJobs) {
+  heat::MechHeatSystem doubled;
+  doubled.heatsinkType = heat::HeatsinkType::Double;
+  const simulation::SweepSettings settings{
+      {heat::MechHeatSystem{}, doubled}, 10, 400'000, 8, 0.004};
+  const auto jsonOfSweep = [](const simulation::SweepResult& result) {
+    std::ostringstream out;
+    reports::printJson(out, result);
+    return out.str();
+  };
+  const simulation::SweepResult alone = simulation::playSweep(settings);
+  EXPECT_EQ(alone.runs, 104'848U);
+  for (const unsigned jobs : {1U, 2U, 5U}) {
+    SCOPED_TRACE(jobs);
+    std::uint64_t reported = 0;
+    const auto result = simulation::playSweep(
+        settings, parallelPlayer(jobs, [&](std::uint64_t done) { reported = done; }));
+    EXPECT_EQ(jsonOfSweep(result), jsonOfSweep(alone));
+    EXPECT_GT(reported, 0U);
+  }
 }
 
 using Clock = ProgressLine::Clock;

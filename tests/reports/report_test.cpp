@@ -1,22 +1,27 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "heat/mech_heat_system.hpp"
+#include "reports/csv_report.hpp"
 #include "reports/json_report.hpp"
 #include "reports/summary.hpp"
 #include "reports/text_report.hpp"
 #include "simulation/batch.hpp"
+#include "simulation/sweep.hpp"
 
 namespace reports {
 namespace {
 
-// A batch of three runs over two turns whose every number is known: one run
-// overheated in the first turn and cooled down in the second, so that ever
-// overheated is not the last turn's share; final heats 0, 90 and 99.
+// A batch of three runs over two turns whose every number is known: heats
+// (70, 0), (0, 90) and (0, 99); one run overheated in the first turn and
+// cooled down in the second, so that ever overheated is not the last turn's
+// share.
 simulation::BatchResult smallBatch() {
   simulation::BatchResult result;
   result.settings.turns = 2;
@@ -27,9 +32,7 @@ simulation::BatchResult smallBatch() {
   result.settings.mech.setEnvironmentSilently(heat::Environment::HotAir);
   simulation::BatchTally& tally = result.tally;
   tally.runs = 3;
-  tally.perTurn = {{1, 0, 0, 70.0}, {2, 1, 3, 189.0}};
-  tally.everOverheated = 3;
-  tally.everCritical = 2;
+  tally.perTurn = {{1, 0, 0, 1, 0, 70.0, 4'900.0}, {2, 1, 3, 3, 1, 189.0, 17'901.0}};
   for (const double heat : {0.0, 90.0, 99.0}) {
     tally.finalHeat.add(heat);
   }
@@ -41,31 +44,33 @@ TEST(BatchReport, PrintsTheSummaryAsTextAndAsJson) {
   std::ostringstream text;
   text << std::scientific;  // the report keeps to its own formatting
   printText(text, smallBatch());
-  EXPECT_EQ(text.str(),
-            "3 runs of 2 turns, seed 7: 1 double heatsink, 100 liters, starting in hot air\n"
-            "turn  overheated  critical  tank empty  mean heat\n"
-            "   1      33.3 %     0.0 %       0.0 %       23.3  #######\n"
-            "   2      66.7 %    33.3 %     100.0 %       63.0  #############\n"
-            "ever overheated 100.0 %, ever critical 66.7 %\n"
-            "final heat: mean 63.0  median 90.0  90th 99.0  99th 99.0  max 99.0\n"
-            "hottest run: 2, final heat 99.0 (mech-heat --seed 7 --run 2 --turns 2 --heatsinks 1 "
-            "--double "
-            "--environment hot-air)\n");
+  EXPECT_EQ(
+      text.str(),
+      "3 runs of 2 turns, seed 7: 1 double heatsink, 100 liters, starting in hot air\n"
+      "turn    overheated      critical     tank empty  ever overheated   mean heat\n"
+      "   1  33.3 % ±45.9   0.0 % ±56.1    0.0 % ±56.1     33.3 % ±45.9  23.3 ±45.7  #######\n"
+      "   2  66.7 % ±45.9  33.3 % ±45.9  100.0 % ±56.1    100.0 % ±56.1  63.0 ±61.9  "
+      "#############\n"
+      "ever overheated 100.0 % ±56.1, ever critical 33.3 % ±45.9\n"
+      "final heat: mean 63.0  median 90.0  90th 99.0  99th 99.0  max 99.0\n"
+      "hottest run: 2, final heat 99.0 (mech-heat --seed 7 --run 2 --turns 2 --heatsinks 1 "
+      "--heatsink-type double --environment hot-air)\n");
   std::ostringstream json;
   printJson(json, smallBatch());
-  EXPECT_EQ(json.str(),
-            "{\"runs\": 3, \"turns\": 2, \"seed\": 7,\n"
-            " \"mech\": {\"heatsinks\": 1, \"heatsinkType\": \"double\", \"coolant\": 100, "
-            "\"environment\": \"hot-air\"},\n"
-            " \"perTurn\": [\n"
-            "  {\"turn\": 1, \"overheated\": 0.3333333333333333, \"critical\": 0, "
-            "\"coolantEmpty\": 0, \"meanHeat\": 23.333333333333332},\n"
-            "  {\"turn\": 2, \"overheated\": 0.6666666666666666, \"critical\": 0.3333333333333333, "
-            "\"coolantEmpty\": 1, \"meanHeat\": 63}],\n"
-            " \"everOverheated\": 1, \"everCritical\": 0.6666666666666666,\n"
-            " \"finalHeat\": {\"mean\": 63, \"median\": 90.03125, \"p90\": 99, \"p99\": 99, "
-            "\"max\": 99},\n"
-            " \"hottestRun\": {\"run\": 2, \"finalHeat\": 99}}\n");
+  // clang-format off
+  EXPECT_EQ(json.str(), R"({"schemaVersion": 2, "runs": 3, "turns": 2, "seed": 7,
+ "mech": {"heatsinks": 1, "heatsinkType": "double", "coolant": 100, "environment": "hot-air"},
+ "perTurn": [
+  {"turn": 1, "overheated": 0.3333333333333333, "critical": 0, "coolantEmpty": 0, "everOverheated": 0.3333333333333333, "everCritical": 0, "meanHeat": 23.333333333333332,
+   "ci95": {"overheated": [0.06149194472039621, 0.7923403991979522], "critical": [0, 0.5614970317550454], "coolantEmpty": [0, 0.5614970317550454], "everOverheated": [0.06149194472039621, 0.7923403991979522], "everCritical": [0, 0.5614970317550454], "meanHeat": [-22.399159639267925, 69.06582630593459]}},
+  {"turn": 2, "overheated": 0.6666666666666666, "critical": 0.3333333333333333, "coolantEmpty": 1, "everOverheated": 1, "everCritical": 0.3333333333333333, "meanHeat": 63,
+   "ci95": {"overheated": [0.2076596008020477, 0.9385080552796037], "critical": [0.06149194472039621, 0.7923403991979522], "coolantEmpty": [0.4385029682449546, 1], "everOverheated": [0.4385029682449546, 1], "everCritical": [0.06149194472039621, 0.7923403991979522], "meanHeat": [1.0514942724731213, 124.94850572752688]}}],
+ "everOverheated": 1, "everCritical": 0.3333333333333333,
+ "ci95": {"everOverheated": [0.4385029682449546, 1], "everCritical": [0.06149194472039621, 0.7923403991979522]},
+ "finalHeat": {"mean": 63, "median": 90.03125, "p90": 99, "p99": 99, "max": 99},
+ "hottestRun": {"run": 2, "finalHeat": 99}}
+)");
+  // clang-format on
 }
 
 TEST(BatchReport, NamesTheDistinctPercentiles) {
@@ -123,6 +128,89 @@ TEST(BatchReport, ReplaysTheHottestRunWithTheBatchsOwnOptions) {
   settings.mech.setEnvironmentSilently(heat::Environment::Space);
   EXPECT_EQ(replayCommand(settings, 81713),
             "mech-heat --seed 42 --run 81713 --turns 12 --coolant 0 --environment space");
+}
+
+heat::MechHeatSystem design(int heatsinks, heat::HeatsinkType type, int coolant,
+                            heat::Environment environment) {
+  heat::MechHeatSystem mech;
+  mech.heatsinkCount = heatsinks;
+  mech.heatsinkType = type;
+  mech.coolantLiters = coolant;
+  mech.setEnvironmentSilently(environment);
+  return mech;
+}
+
+TEST(SweepReport, PicksTheCheapestDesignThatIsEnoughInEachEnvironment) {
+  using enum heat::HeatsinkType;
+  using enum heat::Environment;
+  struct Candidate {
+    heat::MechHeatSystem mech;
+    double everOverheatedHigh;
+  };
+  const std::vector<Candidate> candidates{
+      {design(20, Single, 100, Water), 0.30},  // 0: not enough
+      {design(30, Double, 0, Water), 0.05},    // 1
+      {design(30, Single, 200, Water), 0.10},  // 2: as many heatsinks, single
+      {design(30, Single, 50, Water), 0.09},   // 3: the same, less coolant
+      {design(40, Single, 0, Water), 0.01},    // 4: more heatsinks
+      {design(10, Single, 0, Space), 0.11},    // 5: not enough in space
+      {design(30, Single, 50, Water), 0.02},   // 6: as cheap as 3, later
+  };
+  std::vector<Summary> summaries;
+  for (const Candidate& candidate : candidates) {
+    Summary summary = summarize(smallBatch());
+    summary.settings.mech = candidate.mech;
+    summary.everOverheated.ci95.high = candidate.everOverheatedHigh;
+    summaries.push_back(summary);
+  }
+  const auto picks = enoughDesigns(summaries, 0.10);
+  ASSERT_EQ(picks.size(), 2U);
+  EXPECT_EQ(picks[0].environment, Water);
+  EXPECT_EQ(picks[0].design, std::optional<std::size_t>{3});
+  EXPECT_EQ(picks[1].environment, Space);
+  EXPECT_EQ(picks[1].design, std::nullopt);
+  EXPECT_EQ(enoughDesigns(summaries, 0.30).front().design, std::optional<std::size_t>{0});
+}
+
+TEST(SweepReport, GivesEachDesignThePlainBatchsNumbers) {
+  using enum heat::HeatsinkType;
+  using enum heat::Environment;
+  const simulation::SweepSettings settings{
+      {design(8, Single, 100, TemperateAir), design(8, Double, 0, HotAir)}, 6, 3'000, 11, {}};
+  const simulation::SweepResult sweep = simulation::playSweep(settings);
+  std::ostringstream json;
+  printJson(json, sweep, {0.5});
+  for (std::size_t index = 0; index < 2; ++index) {
+    std::ostringstream plain;
+    printJson(plain, simulation::playBatch({settings.designs[index], 6, 3'000, 11}));
+    std::string object = plain.str();
+    object.pop_back();  // the newline after it
+    EXPECT_NE(json.str().find(object), std::string::npos) << object;
+  }
+  EXPECT_TRUE(json.str().starts_with(
+      "{\"schemaVersion\": 2, \"runs\": 3000, \"turns\": 6, \"seed\": 11,\n \"designs\": [\n"));
+  EXPECT_TRUE(json.str().ends_with(
+      "],\n \"maxOverheat\": 0.5, \"enough\": [{\"environment\": \"temperate-air\", "
+      "\"design\": 0}, {\"environment\": \"hot-air\", \"design\": null}]}\n"));
+  // For spreadsheets: a header and a line per design, CRLF, numbers as in JSON.
+  std::ostringstream csv;
+  printCsv(csv, sweep);
+  const std::string lines = csv.str();
+  EXPECT_TRUE(
+      lines.starts_with("heatsinks,heatsinkType,coolant,environment,runs,turns,seed,"
+                        "everOverheated,everOverheatedLow,everOverheatedHigh,"))
+      << lines;
+  const Summary second = summarize(sweep.designs[1]);
+  EXPECT_NE(
+      lines.find("\r\n8,double,0,hot-air,3000,6,11," + exactNumber(second.everOverheated.value) +
+                 "," + exactNumber(second.everOverheated.ci95.low) + ","),
+      std::string::npos)
+      << lines;
+  EXPECT_EQ(std::ranges::count(lines, '\n'), 3);
+  EXPECT_EQ(std::ranges::count(lines, '\r'), 3);
+  EXPECT_EQ(csvField("a,b"), "\"a,b\"");
+  EXPECT_EQ(csvField("say \"hi\""), "\"say \"\"hi\"\"\"");
+  EXPECT_EQ(csvField("plain"), "plain");
 }
 
 }  // namespace

@@ -46,21 +46,16 @@ TEST(RunRandom, DrawsEveryTurnEquallyOften) {
 // What a batch must count, counted the plain way: each run replayed on its
 // own generator, one turn after another.
 struct Counted {
-  std::vector<std::uint64_t> overheated, critical, coolantEmpty;
-  std::vector<double> heatSum;
-  std::uint64_t everOverheated = 0, everCritical = 0;
+  std::vector<std::uint64_t> overheated, critical, coolantEmpty, everOverheated, everCritical;
+  std::vector<double> heatSum, heatSquares;
   std::vector<double> finalHeats;
 };
 
 Counted countByHand(const BatchSettings& settings) {
   const auto turns = static_cast<std::size_t>(settings.turns);
-  Counted counted{std::vector<std::uint64_t>(turns),
-                  std::vector<std::uint64_t>(turns),
-                  std::vector<std::uint64_t>(turns),
-                  std::vector<double>(turns),
-                  0,
-                  0,
-                  {}};
+  const std::vector<std::uint64_t> none(turns);
+  Counted counted{
+      none, none, none, none, none, std::vector<double>(turns), std::vector<double>(turns), {}};
   for (std::uint64_t run = 0; run < settings.runs; ++run) {
     heat::MechHeatSystem mech = settings.mech;
     RunRandom random{settings.seed, run};
@@ -72,11 +67,12 @@ Counted countByHand(const BatchSettings& settings) {
       counted.critical[turn] += mech.criticalTemperature ? 1 : 0;
       counted.coolantEmpty[turn] += mech.coolantLiters == 0 ? 1 : 0;
       counted.heatSum[turn] += mech.totalHeat;
+      counted.heatSquares[turn] += mech.totalHeat * mech.totalHeat;
       everOverheated = everOverheated || mech.overheated;
       everCritical = everCritical || mech.criticalTemperature;
+      counted.everOverheated[turn] += everOverheated ? 1 : 0;
+      counted.everCritical[turn] += everCritical ? 1 : 0;
     }
-    counted.everOverheated += everOverheated ? 1 : 0;
-    counted.everCritical += everCritical ? 1 : 0;
     counted.finalHeats.push_back(mech.totalHeat);
   }
   return counted;
@@ -114,11 +110,13 @@ TEST(Batch, CountsWhatEveryRunWentThrough) {
       EXPECT_EQ(tally.perTurn[turn].overheated, counted.overheated[turn]);
       EXPECT_EQ(tally.perTurn[turn].critical, counted.critical[turn]);
       EXPECT_EQ(tally.perTurn[turn].coolantEmpty, counted.coolantEmpty[turn]);
+      EXPECT_EQ(tally.perTurn[turn].everOverheated, counted.everOverheated[turn]);
+      EXPECT_EQ(tally.perTurn[turn].everCritical, counted.everCritical[turn]);
       EXPECT_NEAR(tally.perTurn[turn].heatSum, counted.heatSum[turn],
                   1e-12 * counted.heatSum[turn]);
+      EXPECT_NEAR(tally.perTurn[turn].heatSquares, counted.heatSquares[turn],
+                  1e-12 * counted.heatSquares[turn]);
     }
-    EXPECT_EQ(tally.everOverheated, counted.everOverheated);
-    EXPECT_EQ(tally.everCritical, counted.everCritical);
     // The hottest run is the first of the hottest.
     const auto hottest = std::ranges::max_element(counted.finalHeats);
     EXPECT_EQ(tally.hottest.run, static_cast<std::uint64_t>(hottest - counted.finalHeats.begin()));

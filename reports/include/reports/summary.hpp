@@ -1,22 +1,36 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "simulation/batch.hpp"
+#include "simulation/statistics.hpp"
+#include "simulation/sweep.hpp"
 
-// What a batch's reports say, worked out once from its tally, so that every
-// format prints the same numbers.
+// What a batch's or a sweep's reports say, worked out once from the tallies,
+// so that every format prints the same numbers.
 namespace reports {
 
+// A share of the runs (0 to 1) or a mean, with its 95 % interval.
+struct Estimate {
+  double value;
+  simulation::Interval ci95;
+
+  // The larger side of the interval: the "±" of the estimate.
+  [[nodiscard]] double halfWidth() const;
+};
+
 struct TurnSummary {
-  int turn;           // from 1
-  double overheated;  // shares of the runs, 0 to 1
-  double critical;    // the critical-temperature flag
-  double coolantEmpty;
-  double meanHeat;
+  int turn;  // from 1
+  Estimate overheated;
+  Estimate critical;  // the critical-temperature flag
+  Estimate coolantEmpty;
+  Estimate everOverheated;  // by this turn
+  Estimate everCritical;
+  Estimate meanHeat;
 };
 
 struct FinalHeat {
@@ -26,13 +40,33 @@ struct FinalHeat {
 struct Summary {
   simulation::BatchSettings settings;
   std::vector<TurnSummary> perTurn;
-  double everOverheated;
-  double everCritical;
+  Estimate everOverheated;  // the last turn's
+  Estimate everCritical;
   FinalHeat finalHeat;
   simulation::HottestRun hottest;
 };
 
 [[nodiscard]] Summary summarize(const simulation::BatchResult& result);
+
+// What reports add to a sweep's numbers.
+struct ReportOptions {
+  // Name, per environment, the cheapest design whose ever-overheated
+  // interval reaches no higher than this share.
+  std::optional<double> maxOverheat;
+};
+
+// The cheapest design that is enough in one environment, if any.
+struct Enough {
+  heat::Environment environment;
+  std::optional<std::size_t> design;
+};
+
+// For each environment of the sweep's designs, in the order they first come,
+// the design with the fewest heatsinks, then single before double, then the
+// least coolant, whose ever-overheated interval's upper end is at most
+// `maxOverheat`.
+[[nodiscard]] std::vector<Enough> enoughDesigns(const std::vector<Summary>& designs,
+                                                double maxOverheat);
 
 // The turns a table of at most `rows` rows shows: every turn up to that many,
 // beyond them evenly spaced turns, the last among them. From 1.

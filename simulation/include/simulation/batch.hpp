@@ -27,9 +27,12 @@ void checkBatchSettings(const BatchSettings& settings);
 // How many runs were in each state right after one turn's cooling update.
 struct TurnTally {
   std::uint64_t overheated = 0;
-  std::uint64_t critical = 0;      // the critical-temperature flag, which may outlast the heat
-  std::uint64_t coolantEmpty = 0;  // no liter left in the tank
-  double heatSum = 0.0;            // of the heat levels
+  std::uint64_t critical = 0;        // the critical-temperature flag, which may outlast the heat
+  std::uint64_t coolantEmpty = 0;    // no liter left in the tank
+  std::uint64_t everOverheated = 0;  // overheated after this turn or an earlier one
+  std::uint64_t everCritical = 0;    // critical after this turn or an earlier one
+  double heatSum = 0.0;              // of the heat levels
+  double heatSquares = 0.0;          // of the squares of the heat levels
 };
 
 // The run with the highest final heat, the lowest index among equals.
@@ -38,12 +41,11 @@ struct HottestRun {
   double finalHeat = -1.0;  // below every heat level while no run is counted
 };
 
-// What a range of runs had in common.
+// What a range of runs had in common. The runs ever overheated or critical
+// are those of the last turn's tally.
 struct BatchTally {
   std::uint64_t runs = 0;
   std::vector<TurnTally> perTurn;  // one for each turn
-  std::uint64_t everOverheated = 0;
-  std::uint64_t everCritical = 0;
   HeatHistogram finalHeat;
   HottestRun hottest;
 
@@ -62,11 +64,14 @@ struct BatchTally {
 // order gives the same result, bit for bit, however they were played.
 class BatchBlocks {
  public:
-  explicit BatchBlocks(const BatchSettings& settings);
+  BatchBlocks(int turns, std::uint64_t runs);
 
   [[nodiscard]] std::uint64_t count() const { return count_; }
   [[nodiscard]] std::uint64_t firstRun(std::uint64_t block) const { return block * runsPerBlock_; }
   [[nodiscard]] std::uint64_t endRun(std::uint64_t block) const;
+  // The blocks that hold the first `runs` runs.
+  [[nodiscard]] std::uint64_t blocksFor(std::uint64_t runs) const;
+  [[nodiscard]] std::uint64_t runsPerBlock() const { return runsPerBlock_; }
 
  private:
   std::uint64_t runs_;
@@ -79,8 +84,8 @@ struct BatchResult {
   BatchTally tally;
 };
 
-// Plays the whole batch on the calling thread, block by block. Checks the
-// settings first.
+// Plays the whole batch on the calling thread, block by block: a sweep of one
+// design. Checks the settings first.
 [[nodiscard]] BatchResult playBatch(const BatchSettings& settings);
 
 }  // namespace simulation

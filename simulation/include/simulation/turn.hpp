@@ -96,7 +96,7 @@ struct NarratedEvents {
 };
 
 // One turn played silently, or narrated on `out`.
-inline void playTurnSilently(heat::MechHeatSystem& mech, const TurnDraws& draws) {
+inline void playTurnSilently(heat::MechHeatSystem& mech, const TurnDraws& draws) noexcept {
   const SilentEvents events{mech};
   playTurn(events, draws);
 }

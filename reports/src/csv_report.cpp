@@ -1,0 +1,104 @@
+#include "reports/csv_report.hpp"
+
+#include <array>
+#include <ostream>
+
+#include "reports/json_report.hpp"
+#include "reports/summary.hpp"
+
+namespace reports {
+namespace {
+
+constexpr std::string_view kLineEnd = "\r\n";
+
+constexpr std::array<std::string_view, 31> kHeader{"heatsinks",
+                                                   "heatsinkType",
+                                                   "coolant",
+                                                   "environment",
+                                                   "runs",
+                                                   "turns",
+                                                   "seed",
+                                                   "everOverheated",
+                                                   "everOverheatedLow",
+                                                   "everOverheatedHigh",
+                                                   "everCritical",
+                                                   "everCriticalLow",
+                                                   "everCriticalHigh",
+                                                   "overheated",
+                                                   "overheatedLow",
+                                                   "overheatedHigh",
+                                                   "critical",
+                                                   "criticalLow",
+                                                   "criticalHigh",
+                                                   "coolantEmpty",
+                                                   "coolantEmptyLow",
+                                                   "coolantEmptyHigh",
+                                                   "meanHeat",
+                                                   "meanHeatLow",
+                                                   "meanHeatHigh",
+                                                   "median",
+                                                   "p90",
+                                                   "p99",
+                                                   "max",
+                                                   "hottestRun",
+                                                   "hottestFinalHeat"};
+
+void addEstimate(std::vector<std::string>& fields, const Estimate& estimate) {
+  fields.push_back(exactNumber(estimate.value));
+  fields.push_back(exactNumber(estimate.ci95.low));
+  fields.push_back(exactNumber(estimate.ci95.high));
+}
+
+void printLine(std::ostream& out, const std::vector<std::string>& fields) {
+  std::string line;
+  for (const std::string& field : fields) {
+    if (!line.empty()) {
+      line += ',';
+    }
+    line += csvField(field);
+  }
+  out << line << kLineEnd;
+}
+
+}  // namespace
+
+std::string csvField(std::string_view text) {
+  if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
+    return std::string{text};
+  }
+  std::string field = "\"";
+  for (const char c : text) {
+    field += c == '"' ? "\"\"" : std::string(1, c);
+  }
+  return field + "\"";
+}
+
+void printCsv(std::ostream& out, const simulation::SweepResult& result) {
+  printLine(out, {kHeader.begin(), kHeader.end()});
+  for (const simulation::BatchResult& design : result.designs) {
+    const Summary summary = summarize(design);
+    const simulation::BatchSettings& settings = summary.settings;
+    const heat::MechHeatSystem& mech = settings.mech;
+    const TurnSummary& last = summary.perTurn.back();
+    std::vector<std::string> fields{std::to_string(mech.heatsinkCount),
+                                    std::string{heatsinkTypeName(mech.heatsinkType)},
+                                    std::to_string(mech.coolantLiters),
+                                    std::string{heat::traitsOf(mech.environment).optionName},
+                                    std::to_string(settings.runs),
+                                    std::to_string(settings.turns),
+                                    std::to_string(settings.seed)};
+    for (const Estimate& estimate : {summary.everOverheated, summary.everCritical, last.overheated,
+                                     last.critical, last.coolantEmpty, last.meanHeat}) {
+      addEstimate(fields, estimate);
+    }
+    const FinalHeat& heat = summary.finalHeat;
+    for (const double value : {heat.median, heat.p90, heat.p99, heat.max}) {
+      fields.push_back(exactNumber(value));
+    }
+    fields.push_back(std::to_string(summary.hottest.run));
+    fields.push_back(exactNumber(summary.hottest.finalHeat));
+    printLine(out, fields);
+  }
+}
+
+}  // namespace reports

@@ -1,0 +1,81 @@
+#include "table.hpp"
+
+#include <algorithm>
+#include <iomanip>
+#include <sstream>
+#include <utility>
+
+namespace reports {
+
+std::size_t displayWidth(std::string_view text) {
+  // Continuation bytes of a UTF-8 sequence are 10xxxxxx.
+  constexpr unsigned kContinuationMask = 0xC0U;
+  constexpr unsigned kContinuation = 0x80U;
+  return static_cast<std::size_t>(std::ranges::count_if(text, [](char byte) {
+    return (static_cast<unsigned char>(byte) & kContinuationMask) != kContinuation;
+  }));
+}
+
+std::string oneDecimal(double value) {
+  std::ostringstream text;
+  text << std::fixed << std::setprecision(1) << value;
+  return text.str();
+}
+
+std::string percentCell(double share, double halfWidth) {
+  return oneDecimal(100.0 * share) + " % ±" + oneDecimal(100.0 * halfWidth);
+}
+
+std::string meanCell(double mean, double halfWidth) {
+  return oneDecimal(mean) + " ±" + oneDecimal(halfWidth);
+}
+
+Table::Table(std::vector<Column> columns) : columns_{std::move(columns)} {}
+
+void Table::addRow(std::vector<std::string> cells) { rows_.push_back(std::move(cells)); }
+
+std::string Table::text(const std::vector<std::string>& after) const {
+  std::size_t headerLines = 0;
+  std::vector<std::size_t> widths;
+  for (std::size_t column = 0; column < columns_.size(); ++column) {
+    std::size_t width = 0;
+    for (const std::string& line : columns_[column].header) {
+      width = std::max(width, displayWidth(line));
+    }
+    for (const auto& row : rows_) {
+      width = std::max(width, displayWidth(row[column]));
+    }
+    widths.push_back(width);
+    headerLines = std::max(headerLines, columns_[column].header.size());
+  }
+  std::string text;
+  const auto writeLine = [&](const auto& cellOf) {
+    std::string line;
+    for (std::size_t column = 0; column < columns_.size(); ++column) {
+      const std::string cell = cellOf(column);
+      const std::string padding(widths[column] - displayWidth(cell), ' ');
+      line += std::string(columns_[column].gap, ' ');
+      line += columns_[column].align == Align::Left ? cell + padding : padding + cell;
+    }
+    return line;
+  };
+  for (std::size_t headerLine = 0; headerLine < headerLines; ++headerLine) {
+    std::string line = writeLine([&](std::size_t column) {
+      const auto& header = columns_[column].header;
+      const std::size_t missing = headerLines - header.size();  // blank lines on top
+      return headerLine < missing ? std::string{} : header[headerLine - missing];
+    });
+    line.erase(line.find_last_not_of(' ') + 1);
+    text += line + "\n";
+  }
+  for (std::size_t row = 0; row < rows_.size(); ++row) {
+    std::string line = writeLine([&](std::size_t column) { return rows_[row][column]; });
+    if (row < after.size()) {
+      line += after[row];
+    }
+    text += line + "\n";
+  }
+  return text;
+}
+
+}  // namespace reports

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// A table of text for a terminal: columns as wide as their widest cell, text
+// on the left, numbers on the right.
+namespace reports {
+
+class Table {
+ public:
+  enum class Align { Left, Right };
+
+  struct Column {
+    std::vector<std::string> header;  // lines, the last one nearest the rows
+    Align align;
+    std::size_t gap;  // spaces before the column
+  };
+
+  explicit Table(std::vector<Column> columns);
+
+  void addRow(std::vector<std::string> cells);
+
+  // The header lines and then the rows, each line ending in a newline; what
+  // follows a row's last cell, such as a bar, is written as it is.
+  [[nodiscard]] std::string text(const std::vector<std::string>& after = {}) const;
+
+ private:
+  std::vector<Column> columns_;
+  std::vector<std::vector<std::string>> rows_;
+};
+
+// The columns a text takes on a terminal: a UTF-8 sequence takes one.
+[[nodiscard]] std::size_t displayWidth(std::string_view text);
+
+// "63.0 % ±0.3": a share as a percentage, and the larger side of its interval.
+[[nodiscard]] std::string percentCell(double share, double halfWidth);
+
+// "85.7 ±0.4".
+[[nodiscard]] std::string meanCell(double mean, double halfWidth);
+
+// A number with one decimal.
+[[nodiscard]] std::string oneDecimal(double value);
+
+}  // namespace reports

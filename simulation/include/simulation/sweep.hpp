@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "heat/mech_heat_system.hpp"
+#include "simulation/batch.hpp"
+
+// Several designs of a mech played on the same runs: run i of every design
+// draws the same numbers, so that differences between designs come from the
+// designs, not from luck. Each design's result is exactly that of a plain
+// batch of that mech with the same seed and runs.
+namespace simulation {
+
+// The most designs one sweep plays.
+inline constexpr std::size_t kMaxDesigns = 10'000;
+
+// The fewest runs a margin is first checked at; later checks double it.
+inline constexpr std::uint64_t kFirstMarginCheck = 10'000;
+
+struct SweepSettings {
+  std::vector<heat::MechHeatSystem> designs;  // the starting mechs
+  int turns = kDefaultTurnCount;
+  std::uint64_t runs = 1;  // of each design; with a margin, the most
+  std::uint32_t seed = 0;
+  // Plays runs until every share's 95 % interval, of every design, lies
+  // within this much on both sides of its estimate.
+  std::optional<double> margin;
+};
+
+// Throws std::invalid_argument naming the field when the settings describe
+// no sweep: no design or too many, a margin outside (0, 0.5], or what
+// checkBatchSettings refuses in any design.
+void checkSweepSettings(const SweepSettings& settings);
+
+// The batch of one design of a sweep, with the given number of runs.
+[[nodiscard]] BatchSettings designBatch(const SweepSettings& settings, std::size_t design,
+                                        std::uint64_t runs);
+
+// The run counts at which a margin is checked: the first check at least
+// kFirstMarginCheck runs, each later one twice the one before, all whole
+// blocks, the last one the most runs. Without a margin just the runs.
+[[nodiscard]] std::vector<std::uint64_t> checkpoints(const SweepSettings& settings);
+
+// Whether every share of a tally (each turn's overheated, critical, tank
+// empty, ever overheated and ever critical) is known to within `margin`.
+[[nodiscard]] bool withinMargin(const BatchTally& tally, double margin);
+
+// Plays blocks [firstBlock, endBlock) of every design and adds each design's
+// blocks, in block order, to its tally.
+using BlockPlayer = std::function<void(const SweepSettings& settings, std::uint64_t firstBlock,
+                                       std::uint64_t endBlock, std::vector<BatchTally>& tallies)>;
+
+// The block player of the calling thread.
+void playBlocks(const SweepSettings& settings, std::uint64_t firstBlock, std::uint64_t endBlock,
+                std::vector<BatchTally>& tallies);
+
+struct SweepResult {
+  SweepSettings settings;
+  std::uint64_t runs = 0;            // played of each design
+  bool marginMet = false;            // with a margin: whether it was met before the most runs
+  std::vector<BatchResult> designs;  // one for each design, in order
+};
+
+// Plays the sweep, checking the settings first; `player` plays the blocks.
+[[nodiscard]] SweepResult playSweep(const SweepSettings& settings,
+                                    const BlockPlayer& player = playBlocks);
+
+}  // namespace simulation
