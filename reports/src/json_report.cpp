@@ -19,6 +19,16 @@ std::string interval(const Estimate& estimate) {
          exactNumber(estimate.ci95.high) + "]";
 }
 
+// The heat's percentiles after a charted turn, as a key that follows others.
+std::string percentilesJson(const std::optional<HeatPercentiles>& heat) {
+  if (!heat) {
+    return {};
+  }
+  return ", " + key("heat") + "{" + key("p10") + exactNumber(heat->p10) + ", " + key("p25") +
+         exactNumber(heat->p25) + ", " + key("p50") + exactNumber(heat->p50) + ", " + key("p75") +
+         exactNumber(heat->p75) + ", " + key("p90") + exactNumber(heat->p90) + "}";
+}
+
 std::string turnJson(const TurnSummary& turn) {
   return std::string{"{"} + key("turn") + std::to_string(turn.turn) + ", " + key("overheated") +
          exactNumber(turn.overheated.value) + ", " + key("critical") +
@@ -26,11 +36,11 @@ std::string turnJson(const TurnSummary& turn) {
          exactNumber(turn.coolantEmpty.value) + ", " + key("everOverheated") +
          exactNumber(turn.everOverheated.value) + ", " + key("everCritical") +
          exactNumber(turn.everCritical.value) + ", " + key("meanHeat") +
-         exactNumber(turn.meanHeat.value) + ",\n   " + key("ci95") + "{" + key("overheated") +
-         interval(turn.overheated) + ", " + key("critical") + interval(turn.critical) + ", " +
-         key("coolantEmpty") + interval(turn.coolantEmpty) + ", " + key("everOverheated") +
-         interval(turn.everOverheated) + ", " + key("everCritical") + interval(turn.everCritical) +
-         ", " + key("meanHeat") + interval(turn.meanHeat) + "}}";
+         exactNumber(turn.meanHeat.value) + percentilesJson(turn.heat) + ",\n   " + key("ci95") +
+         "{" + key("overheated") + interval(turn.overheated) + ", " + key("critical") +
+         interval(turn.critical) + ", " + key("coolantEmpty") + interval(turn.coolantEmpty) + ", " +
+         key("everOverheated") + interval(turn.everOverheated) + ", " + key("everCritical") +
+         interval(turn.everCritical) + ", " + key("meanHeat") + interval(turn.meanHeat) + "}}";
 }
 
 // The settings' keys, after "schemaVersion".

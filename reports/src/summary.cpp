@@ -28,7 +28,15 @@ Summary summarize(const simulation::BatchResult& result) {
         ++turn, shareOf(counted.overheated, runs), shareOf(counted.critical, runs),
         shareOf(counted.coolantEmpty, runs), shareOf(counted.everOverheated, runs),
         shareOf(counted.everCritical, runs),
-        Estimate{mean, simulation::meanInterval(counted.heatSum, counted.heatSquares, runs)}});
+        Estimate{mean, simulation::meanInterval(counted.heatSum, counted.heatSquares, runs)},
+        std::nullopt});
+  }
+  const std::vector<int> charted = simulation::chartedTurns(result.settings.turns);
+  for (std::size_t chart = 0; chart < tally.turnHeat.size(); ++chart) {
+    const simulation::TurnHeatHistogram& heat = tally.turnHeat[chart];
+    summary.perTurn[static_cast<std::size_t>(charted[chart] - 1)].heat =
+        HeatPercentiles{heat.percentile(0.1), heat.percentile(0.25), heat.percentile(0.5),
+                        heat.percentile(0.75), heat.percentile(0.9)};
   }
   const TurnSummary& last = summary.perTurn.back();
   summary.everOverheated = last.everOverheated;
@@ -59,17 +67,6 @@ std::vector<Enough> enoughDesigns(const std::vector<Summary>& designs, double ma
     }
   }
   return picks;
-}
-
-std::vector<int> shownTurns(int turns, int rows) {
-  const int shown = std::min(turns, rows);
-  std::vector<int> chosen;
-  chosen.reserve(static_cast<std::size_t>(shown));
-  for (int row = 1; row <= shown; ++row) {
-    chosen.push_back(
-        static_cast<int>((static_cast<std::int64_t>(row) * turns + shown - 1) / shown));
-  }
-  return chosen;
 }
 
 std::string replayCommand(const simulation::BatchSettings& settings, std::uint64_t run) {

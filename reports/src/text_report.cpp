@@ -48,7 +48,7 @@ std::string batchText(const Summary& summary) {
                {{"ever overheated"}, Align::Right, 2},
                {{"mean heat"}, Align::Right, 2}}};
   std::vector<std::string> bars;
-  for (const int turn : shownTurns(settings.turns, kMaxRows)) {
+  for (const int turn : simulation::evenlySpacedTurns(settings.turns, kMaxRows)) {
     const TurnSummary& row = summary.perTurn[static_cast<std::size_t>(turn - 1)];
     table.addRow({std::to_string(turn), percent(row.overheated), percent(row.critical),
                   percent(row.coolantEmpty), percent(row.everOverheated),

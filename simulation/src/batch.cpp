@@ -15,15 +15,17 @@ namespace {
 constexpr std::uint64_t kTurnsPerBlock = 1U << 16U;
 
 // Flattened: every step of a turn inlined into the loop over the turns.
+// `charted` holds, for every turn, its index among the charted turns, or -1.
 [[gnu::flatten]] void playRun(const BatchSettings& settings, std::uint64_t index,
-                              BatchTally& tally) {
+                              const std::vector<int>& charted, BatchTally& tally) {
   heat::MechHeatSystem mech = settings.mech;
   const SilentEvents events{mech};
   RunRandom random{settings.seed, index};
   // Without branches: a flag is 0 or 1.
   unsigned everOverheated = 0;
   unsigned everCritical = 0;
-  for (TurnTally& turn : tally.perTurn) {
+  for (std::size_t turnIndex = 0; turnIndex < tally.perTurn.size(); ++turnIndex) {
+    TurnTally& turn = tally.perTurn[turnIndex];
     playTurn(events, random.drawTurn());
     everOverheated |= static_cast<unsigned>(mech.overheated);
     everCritical |= static_cast<unsigned>(mech.criticalTemperature);
@@ -34,6 +36,9 @@ constexpr std::uint64_t kTurnsPerBlock = 1U << 16U;
     turn.everCritical += everCritical;
     turn.heatSum += mech.totalHeat;
     turn.heatSquares += mech.totalHeat * mech.totalHeat;
+    if (const int chart = charted[turnIndex]; chart >= 0) {
+      tally.turnHeat[static_cast<std::size_t>(chart)].add(mech.totalHeat);
+    }
   }
   tally.finalHeat.add(mech.totalHeat);
   if (mech.totalHeat > tally.hottest.finalHeat) {
@@ -72,6 +77,12 @@ void BatchTally::add(const BatchTally& next) {
     total.heatSum += part.heatSum;
     total.heatSquares += part.heatSquares;
   }
+  if (turnHeat.empty()) {
+    turnHeat.resize(next.turnHeat.size());
+  }
+  for (std::size_t chart = 0; chart < next.turnHeat.size(); ++chart) {
+    turnHeat[chart].merge(next.turnHeat[chart]);
+  }
   runs += next.runs;
   finalHeat.merge(next.finalHeat);
   // Among equal heats the earlier run stays.
@@ -80,11 +91,29 @@ void BatchTally::add(const BatchTally& next) {
   }
 }
 
+std::vector<int> evenlySpacedTurns(int turns, int count) {
+  const int shown = std::min(turns, count);
+  std::vector<int> chosen;
+  chosen.reserve(static_cast<std::size_t>(shown));
+  for (int row = 1; row <= shown; ++row) {
+    chosen.push_back(
+        static_cast<int>((static_cast<std::int64_t>(row) * turns + shown - 1) / shown));
+  }
+  return chosen;
+}
+
 BatchTally playRuns(const BatchSettings& settings, std::uint64_t first, std::uint64_t end) {
   BatchTally tally;
-  tally.perTurn.resize(static_cast<std::size_t>(settings.turns));
+  const auto turns = static_cast<std::size_t>(settings.turns);
+  tally.perTurn.resize(turns);
+  std::vector<int> charted(turns, -1);
+  const std::vector<int> chartedTurnNumbers = chartedTurns(settings.turns);
+  for (std::size_t chart = 0; chart < chartedTurnNumbers.size(); ++chart) {
+    charted[static_cast<std::size_t>(chartedTurnNumbers[chart] - 1)] = static_cast<int>(chart);
+  }
+  tally.turnHeat.resize(chartedTurnNumbers.size());
   for (std::uint64_t run = first; run < end; ++run) {
-    playRun(settings, run, tally);
+    playRun(settings, run, charted, tally);
   }
   return tally;
 }

@@ -10,45 +10,44 @@ namespace simulation {
 namespace {
 
 constexpr double kLinearEnd = 64.0;
-constexpr double kLinearBinsPerUnit = 16.0;
-constexpr std::size_t kLinearBins = 1024;  // 64 * 16
 constexpr int kMantissaBits = 52;
-constexpr int kBinBitsPerDoubling = 10;  // 1024 bins per doubling
-constexpr int kDroppedBits = kMantissaBits - kBinBitsPerDoubling;
-constexpr std::uint64_t kLogarithmicStart =
-    std::bit_cast<std::uint64_t>(kLinearEnd) >> kDroppedBits;
 
-// Bin 0 holds exactly 0; bins 1 to 1024 the linear part; above them, the
-// exponent and the top mantissa bits of a positive double, which grow with
-// its value.
-std::size_t binOf(double heat) {
-  if (heat <= 0.0) {
-    return 0;
-  }
-  if (heat < kLinearEnd) {
-    return 1 + static_cast<std::size_t>(heat * kLinearBinsPerUnit);
-  }
-  return 1 + kLinearBins +
-         ((std::bit_cast<std::uint64_t>(heat) >> kDroppedBits) - kLogarithmicStart);
-}
+// Where a histogram's bins lie: bin 0 holds exactly 0; the next ones the
+// linear part; above them, the exponent and the top mantissa bits of a
+// positive double, which grow with its value.
+template <int LinearBinsPerUnit, int BinBitsPerDoubling>
+struct Bins {
+  static constexpr double kPerUnit = LinearBinsPerUnit;
+  static constexpr auto kLinear = static_cast<std::size_t>(64 * LinearBinsPerUnit);
+  static constexpr int kDroppedBits = kMantissaBits - BinBitsPerDoubling;
+  static constexpr std::uint64_t kLogarithmicStart =
+      std::bit_cast<std::uint64_t>(kLinearEnd) >> kDroppedBits;
 
-// The middle of a bin's range of values.
-double middleOf(std::size_t bin) {
-  if (bin == 0) {
-    return 0.0;
+  static std::size_t of(double heat) {
+    if (heat <= 0.0) {
+      return 0;
+    }
+    if (heat < kLinearEnd) {
+      return 1 + static_cast<std::size_t>(heat * kPerUnit);
+    }
+    return 1 + kLinear + ((std::bit_cast<std::uint64_t>(heat) >> kDroppedBits) - kLogarithmicStart);
   }
-  if (bin <= kLinearBins) {
-    return (static_cast<double>(bin - 1) + 0.5) / kLinearBinsPerUnit;
+
+  static double low(std::size_t bin) {
+    if (bin <= kLinear) {
+      return bin == 0 ? 0.0 : static_cast<double>(bin - 1) / kPerUnit;
+    }
+    return std::bit_cast<double>((bin - 1 - kLinear + kLogarithmicStart) << kDroppedBits);
   }
-  const std::uint64_t low = (bin - 1 - kLinearBins + kLogarithmicStart) << kDroppedBits;
-  const std::uint64_t high = low + (std::uint64_t{1} << kDroppedBits);
-  return std::midpoint(std::bit_cast<double>(low), std::bit_cast<double>(high));
-}
+
+  static double high(std::size_t bin) { return bin == 0 ? 0.0 : low(bin + 1); }
+};
 
 }  // namespace
 
-void HeatHistogram::add(double heat) {
-  const std::size_t bin = binOf(heat);
+template <int L, int B>
+void BasicHeatHistogram<L, B>::add(double heat) {
+  const std::size_t bin = Bins<L, B>::of(heat);
   if (bin >= bins_.size()) {
     bins_.resize(bin + 1);
   }
@@ -58,7 +57,8 @@ void HeatHistogram::add(double heat) {
   ++count_;
 }
 
-void HeatHistogram::merge(const HeatHistogram& other) {
+template <int L, int B>
+void BasicHeatHistogram<L, B>::merge(const BasicHeatHistogram& other) {
   if (other.bins_.size() > bins_.size()) {
     bins_.resize(other.bins_.size());
   }
@@ -70,7 +70,8 @@ void HeatHistogram::merge(const HeatHistogram& other) {
   count_ += other.count_;
 }
 
-double HeatHistogram::percentile(double fraction) const {
+template <int L, int B>
+double BasicHeatHistogram<L, B>::percentile(double fraction) const {
   const auto rank = std::max<std::uint64_t>(
       1, static_cast<std::uint64_t>(std::ceil(fraction * static_cast<double>(count_))));
   std::uint64_t seen = 0;
@@ -79,7 +80,22 @@ double HeatHistogram::percentile(double fraction) const {
     seen += bins_[bin];
     ++bin;
   }
-  return std::clamp(middleOf(bin), min_, max_);
+  // The middle of the bin.
+  const double middle = std::midpoint(lowEdge(bin), highEdge(bin));
+  return std::clamp(middle, min_, max_);
 }
+
+template <int L, int B>
+double BasicHeatHistogram<L, B>::lowEdge(std::size_t bin) {
+  return Bins<L, B>::low(bin);
+}
+
+template <int L, int B>
+double BasicHeatHistogram<L, B>::highEdge(std::size_t bin) {
+  return Bins<L, B>::high(bin);
+}
+
+template class BasicHeatHistogram<16, 10>;
+template class BasicHeatHistogram<1, 5>;
 
 }  // namespace simulation

@@ -90,26 +90,6 @@ TEST(BatchReport, NamesTheDistinctPercentiles) {
   EXPECT_EQ(summary.finalHeat.max, 100.0);
 }
 
-TEST(BatchReport, ShowsEvenlySpacedTurnsEndingWithTheLast) {
-  struct Case {
-    int turns;
-    std::vector<int> shown;
-  };
-  const Case cases[] = {
-      {1, {1}},
-      {5, {1, 2, 3, 4, 5}},
-      {20, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20}},
-      {30, {2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18, 20, 21, 23, 24, 26, 27, 29, 30}},
-      {1'000'000, {50'000,  100'000, 150'000, 200'000, 250'000, 300'000,  350'000,
-                   400'000, 450'000, 500'000, 550'000, 600'000, 650'000,  700'000,
-                   750'000, 800'000, 850'000, 900'000, 950'000, 1'000'000}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.turns);
-    EXPECT_EQ(shownTurns(c.turns, 20), c.shown);
-  }
-}
-
 TEST(BatchReport, WritesNumbersThatReadBackExactly) {
   const double values[] = {1.0 / 3.0, 0.1, 1e-7, 123456789.125, 0.0, 505.9000000000001};
   for (const double value : values) {

@@ -48,14 +48,22 @@ TEST(RunRandom, DrawsEveryTurnEquallyOften) {
 struct Counted {
   std::vector<std::uint64_t> overheated, critical, coolantEmpty, everOverheated, everCritical;
   std::vector<double> heatSum, heatSquares;
+  std::vector<std::vector<double>> heats;  // of each turn
   std::vector<double> finalHeats;
 };
 
 Counted countByHand(const BatchSettings& settings) {
   const auto turns = static_cast<std::size_t>(settings.turns);
   const std::vector<std::uint64_t> none(turns);
-  Counted counted{
-      none, none, none, none, none, std::vector<double>(turns), std::vector<double>(turns), {}};
+  Counted counted{none,
+                  none,
+                  none,
+                  none,
+                  none,
+                  std::vector<double>(turns),
+                  std::vector<double>(turns),
+                  std::vector<std::vector<double>>(turns),
+                  {}};
   for (std::uint64_t run = 0; run < settings.runs; ++run) {
     heat::MechHeatSystem mech = settings.mech;
     RunRandom random{settings.seed, run};
@@ -68,6 +76,7 @@ Counted countByHand(const BatchSettings& settings) {
       counted.coolantEmpty[turn] += mech.coolantLiters == 0 ? 1 : 0;
       counted.heatSum[turn] += mech.totalHeat;
       counted.heatSquares[turn] += mech.totalHeat * mech.totalHeat;
+      counted.heats[turn].push_back(mech.totalHeat);
       everOverheated = everOverheated || mech.overheated;
       everCritical = everCritical || mech.criticalTemperature;
       counted.everOverheated[turn] += everOverheated ? 1 : 0;
@@ -116,6 +125,17 @@ TEST(Batch, CountsWhatEveryRunWentThrough) {
                   1e-12 * counted.heatSum[turn]);
       EXPECT_NEAR(tally.perTurn[turn].heatSquares, counted.heatSquares[turn],
                   1e-12 * counted.heatSquares[turn]);
+      // Every turn is charted; its percentiles to within half a heat unit or 1.6 %.
+      std::vector<double> heats = counted.heats[turn];
+      std::ranges::sort(heats);
+      const TurnHeatHistogram& charted = tally.turnHeat.at(turn);
+      EXPECT_EQ(charted.count(), settings.runs);
+      for (const double fraction : {0.1, 0.25, 0.5, 0.75, 0.9}) {
+        const double exact = heats[static_cast<std::size_t>(
+                                       std::ceil(fraction * static_cast<double>(heats.size()))) -
+                                   1];
+        EXPECT_NEAR(charted.percentile(fraction), exact, std::max(0.5, 0.016 * exact));
+      }
     }
     // The hottest run is the first of the hottest.
     const auto hottest = std::ranges::max_element(counted.finalHeats);
@@ -167,6 +187,31 @@ TEST(Batch, RefusesSettingsThatDescribeNoBatch) {
     }
   }
   EXPECT_NO_THROW(checkBatchSettings({mechWith({.heatsinks = 0, .coolant = 0}), 1, 1, 0}));
+}
+
+TEST(Batch, ChartsAndShowsEvenlySpacedTurnsEndingWithTheLast) {
+  struct Case {
+    int turns;
+    int count;
+    std::vector<int> chosen;
+  };
+  const Case cases[] = {
+      {1, 20, {1}},
+      {5, 20, {1, 2, 3, 4, 5}},
+      {20, 20, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20}},
+      {30, 20, {2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18, 20, 21, 23, 24, 26, 27, 29, 30}},
+      {1'000'000, 20, {50'000,  100'000, 150'000, 200'000, 250'000, 300'000,  350'000,
+                       400'000, 450'000, 500'000, 550'000, 600'000, 650'000,  700'000,
+                       750'000, 800'000, 850'000, 900'000, 950'000, 1'000'000}},
+      {7, 3, {3, 5, 7}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.turns);
+    EXPECT_EQ(evenlySpacedTurns(c.turns, c.count), c.chosen);
+  }
+  EXPECT_EQ(chartedTurns(999).size(), 999U);
+  EXPECT_EQ(chartedTurns(2'500).size(), 1'000U);
+  EXPECT_EQ(chartedTurns(2'500).back(), 2'500);
 }
 
 TEST(HeatHistogram, FindsPercentilesWithinItsPrecision) {

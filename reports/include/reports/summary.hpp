@@ -23,6 +23,11 @@ struct Estimate {
   [[nodiscard]] double halfWidth() const;
 };
 
+// Percentiles of the heat levels after one turn.
+struct HeatPercentiles {
+  double p10, p25, p50, p75, p90;
+};
+
 struct TurnSummary {
   int turn;  // from 1
   Estimate overheated;
@@ -31,6 +36,7 @@ struct TurnSummary {
   Estimate everOverheated;  // by this turn
   Estimate everCritical;
   Estimate meanHeat;
+  std::optional<HeatPercentiles> heat;  // for the charted turns
 };
 
 struct FinalHeat {
@@ -67,10 +73,6 @@ struct Enough {
 // `maxOverheat`.
 [[nodiscard]] std::vector<Enough> enoughDesigns(const std::vector<Summary>& designs,
                                                 double maxOverheat);
-
-// The turns a table of at most `rows` rows shows: every turn up to that many,
-// beyond them evenly spaced turns, the last among them. From 1.
-[[nodiscard]] std::vector<int> shownTurns(int turns, int rows);
 
 // The command line that narrates run `run` of the batch.
 [[nodiscard]] std::string replayCommand(const simulation::BatchSettings& settings,

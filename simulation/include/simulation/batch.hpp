@@ -41,11 +41,24 @@ struct HottestRun {
   double finalHeat = -1.0;  // below every heat level while no run is counted
 };
 
+// The most turns whose heat levels a batch keeps a histogram of.
+inline constexpr int kMaxChartedTurns = 1'000;
+
+// `count` evenly spaced turns of `turns`, the last among them; every turn
+// when there are no more than `count`. From 1.
+[[nodiscard]] std::vector<int> evenlySpacedTurns(int turns, int count);
+
+// The turns whose heat levels a batch keeps a histogram of.
+[[nodiscard]] inline std::vector<int> chartedTurns(int turns) {
+  return evenlySpacedTurns(turns, kMaxChartedTurns);
+}
+
 // What a range of runs had in common. The runs ever overheated or critical
 // are those of the last turn's tally.
 struct BatchTally {
   std::uint64_t runs = 0;
-  std::vector<TurnTally> perTurn;  // one for each turn
+  std::vector<TurnTally> perTurn;           // one for each turn
+  std::vector<TurnHeatHistogram> turnHeat;  // one for each of chartedTurns()
   HeatHistogram finalHeat;
   HottestRun hottest;
 
