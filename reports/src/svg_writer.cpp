@@ -1,0 +1,89 @@
+#include "svg_writer.hpp"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+
+namespace reports::svg {
+
+std::string formatNumber(double value) {
+  if (!std::isfinite(value)) return "0";
+  std::array<char, 64> buffer{};
+  auto [end, error] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                                    std::chars_format::fixed, 2);
+  if (error != std::errc()) return "0";
+  std::string text(buffer.data(), end);
+  text.erase(text.find_last_not_of('0') + 1);
+  if (text.back() == '.') text.pop_back();
+  if (text == "-0") text = "0";
+  return text;
+}
+
+std::string escape(std::string_view text) {
+  std::string result;
+  result.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        result += "&amp;";
+        break;
+      case '<':
+        result += "&lt;";
+        break;
+      case '>':
+        result += "&gt;";
+        break;
+      case '"':
+        result += "&quot;";
+        break;
+      case '\'':
+        result += "&apos;";
+        break;
+      default:
+        if (static_cast<unsigned char>(c) >= 0x20 || c == '\t' || c == '\n' || c == '\r') {
+          result += c;
+        }
+    }
+  }
+  return result;
+}
+
+Writer::~Writer() {
+  while (!openTags_.empty()) close();
+}
+
+void Writer::startTag(std::string_view tag, Attrs attrs) {
+  out_ << '<' << tag;
+  for (const Attr& attr : attrs) out_ << ' ' << attr.name << "=\"" << escape(attr.value) << '"';
+}
+
+void Writer::open(std::string_view tag, Attrs attrs) {
+  startTag(tag, attrs);
+  out_ << ">\n";
+  openTags_.emplace_back(tag);
+}
+
+void Writer::close() {
+  if (openTags_.empty()) return;
+  out_ << "</" << openTags_.back() << ">\n";
+  openTags_.pop_back();
+}
+
+void Writer::empty(std::string_view tag, Attrs attrs) {
+  startTag(tag, attrs);
+  out_ << "/>\n";
+}
+
+void Writer::text(std::string_view tag, Attrs attrs, std::string_view content) {
+  startTag(tag, attrs);
+  out_ << '>' << escape(content) << "</" << tag << ">\n";
+}
+
+void Points::add(double x, double y) {
+  if (!text_.empty()) text_ += ' ';
+  text_ += formatNumber(x);
+  text_ += ',';
+  text_ += formatNumber(y);
+}
+
+}  // namespace reports::svg

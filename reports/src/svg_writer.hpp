@@ -1,0 +1,61 @@
+// A tiny SVG/XML writer. Output is byte-for-byte the same on every platform: numbers are
+// formatted with std::to_chars (no locale), and nothing but strings reaches the stream.
+#pragma once
+
+#include <initializer_list>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace reports::svg {
+
+// Fixed notation, at most two decimals, trailing zeros dropped, never "-0"; NaN/inf give "0".
+std::string formatNumber(double value);
+
+// Escapes & < > " ' and drops control characters that XML 1.0 forbids.
+std::string escape(std::string_view text);
+
+struct Attr {
+  Attr(std::string_view attrName, std::string_view attrValue) : name(attrName), value(attrValue) {}
+  Attr(std::string_view attrName, const char* attrValue) : name(attrName), value(attrValue) {}
+  Attr(std::string_view attrName, double attrValue)
+      : name(attrName), value(formatNumber(attrValue)) {}
+  Attr(std::string_view attrName, int attrValue)
+      : name(attrName), value(formatNumber(static_cast<double>(attrValue))) {}
+  std::string_view name;
+  std::string value;
+};
+using Attrs = std::initializer_list<Attr>;
+
+// Writes one element per line; close() ends the innermost open element.
+class Writer {
+ public:
+  explicit Writer(std::ostream& out) : out_(out) {}
+  Writer(const Writer&) = delete;
+  Writer& operator=(const Writer&) = delete;
+  ~Writer();  // Closes what is still open.
+
+  void open(std::string_view tag, Attrs attrs = {});
+  void close();
+  void empty(std::string_view tag, Attrs attrs = {});
+  void text(std::string_view tag, Attrs attrs, std::string_view content);
+
+ private:
+  void startTag(std::string_view tag, Attrs attrs);
+  std::ostream& out_;
+  std::vector<std::string> openTags_;
+};
+
+// Builds a points list "x,y x,y ..." for <polyline> and <polygon>.
+class Points {
+ public:
+  void add(double x, double y);
+  const std::string& str() const { return text_; }
+  bool isEmpty() const { return text_.empty(); }
+
+ private:
+  std::string text_;
+};
+
+}  // namespace reports::svg
