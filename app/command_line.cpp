@@ -35,6 +35,7 @@ enum OptionId : int {
   kCsv,
   kMargin,
   kMaxOverheat,
+  kSvg,
   kHelp,
   kVersion,
 };
@@ -55,6 +56,7 @@ constexpr std::array kLongOptions{
     option{"csv", no_argument, nullptr, kCsv},
     option{"margin", required_argument, nullptr, kMargin},
     option{"max-overheat", required_argument, nullptr, kMaxOverheat},
+    option{"svg", required_argument, nullptr, kSvg},
     option{"help", no_argument, nullptr, kHelp},
     option{"version", no_argument, nullptr, kVersion},
     option{nullptr, 0, nullptr, 0},
@@ -110,6 +112,10 @@ constexpr std::string_view kUsage =
     "                          the summary does not depend on it\n"
     "      --json              print the summary as one JSON object\n"
     "      --csv               print the summary as CSV, a line per design\n"
+    "\n"
+    "      --svg=FILE          draw a chart of the run, the batch or the sweep into\n"
+    "                          FILE, or with - onto standard output instead of the\n"
+    "                          narration or the summary\n"
     "\n"
     "  -h, --help              show this help and exit\n"
     "      --version           show the version and exit\n"
@@ -204,6 +210,8 @@ std::string allowedValues(int id) {
       return "a share above 0 and at most 0.5, such as 0.005 or 0.5%";
     case kMaxOverheat:
       return "a share from 0 to 1, such as 0.1 or 10%";
+    case kSvg:
+      return "a file name, or - for standard output";
     case kHeatsinks:
     case kCoolant:
       return rangeText(id) + ", a range A..B or A..B/STEP, or a list A,B,C";
@@ -385,6 +393,13 @@ std::optional<Error> applyShare(std::optional<double>& into, int id, std::string
 
 // Applies one option with its value; an error when the value is not one it takes.
 std::optional<Error> apply(Options& options, int id, std::string_view value) {
+  if (id == kSvg) {
+    if (value.empty()) {
+      return invalidValue(id, value);
+    }
+    options.svg = std::string{value};
+    return std::nullopt;
+  }
   const bool many = value.find(',') != std::string_view::npos ||
                     value.find("..") != std::string_view::npos || value == "all";
   if (many && !sweepable(id)) {
@@ -460,6 +475,9 @@ std::variant<Options, Error> finished(const Options& options, std::span<char*> a
     if (designs > 1) {
       return Error{"option '--run' narrates a run of one design, not of a sweep"};
     }
+  }
+  if (options.svg == "-" && options.format != Options::Format::Text) {
+    return together("--svg -", options.format == Options::Format::Json ? "--json" : "--csv");
   }
   if (!options.batch() && (options.jobs || options.format != Options::Format::Text)) {
     const int id = options.jobs ? kJobs : options.format == Options::Format::Json ? kJson : kCsv;

@@ -33,6 +33,7 @@ struct Options {
   std::optional<double> margin;       // play a batch until its intervals are this narrow
   std::optional<double> maxOverheat;  // name the cheapest designs that keep to this
   Format format = Format::Text;
+  std::optional<std::string> svg;  // a chart into this file, or "-" for standard output
 
   // Every combination of the values, heatsinks varying slowest and
   // environments fastest, each a mech as it starts.

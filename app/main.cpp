@@ -1,6 +1,8 @@
 #include <algorithm>
 #include <chrono>
 #include <exception>
+#include <functional>
+#include <string>
 #include <iostream>
 #include <optional>
 #include <thread>
@@ -12,6 +14,7 @@
 #include "progress.hpp"
 #include "reports/csv_report.hpp"
 #include "reports/json_report.hpp"
+#include "reports/svg_report.hpp"
 #include "reports/text_report.hpp"
 #include "simulation/narrated_run.hpp"
 #include "simulation/sweep.hpp"
@@ -25,16 +28,37 @@ namespace {
 constexpr std::uint64_t kDefaultRuns = 100'000;
 constexpr std::uint64_t kDefaultMostRuns = 1'000'000'000;
 
+// Draws a chart with `draw`: into the file --svg names, or onto standard
+// output. Whether it was written, after saying why not if it was not.
+bool drawChart(const std::string& file, const std::function<void(std::ostream&)>& draw) {
+  if (file == "-") {
+    draw(std::cout);
+    return true;
+  }
+  const auto failure = writeWholeFile(file, draw);
+  if (failure) {
+    std::cerr << "mech-heat: cannot write " << file << ": " << *failure << std::endl;
+  }
+  return !failure;
+}
+
 int playNarrated(const command_line::Options& options) {
-  heat::MechHeatSystem mech = options.designs().front();
+  const heat::MechHeatSystem start = options.designs().front();
+  heat::MechHeatSystem mech = start;
+  const std::uint32_t seed = options.seed.value_or(simulation::clockSeed());
   // A run of a batch is drawn by that run's generator; a plain one by std::rand.
-  const simulation::TurnSource source =
-      options.run
-          ? simulation::batchRunTurns(options.seed.value_or(simulation::clockSeed()), *options.run)
-          : simulation::platformTurns(options.seed);
-  simulation::playNarratedRun(mech, options.turns, source);
+  const simulation::TurnSource source = options.run
+                                            ? simulation::batchRunTurns(seed, *options.run)
+                                            : simulation::platformTurns(options.seed);
+  // A chart on standard output takes the narration's place.
+  std::ostream nowhere{nullptr};
+  const auto record = simulation::playNarratedRun(mech, options.turns, source,
+                                                  options.svg == "-" ? nowhere : std::cout);
+  const bool drawn = !options.svg || drawChart(*options.svg, [&](std::ostream& out) {
+    reports::printRunSvg(out, {start, options.turns, 1, seed}, record);
+  });
   // Nobody is asked for a key behind output that was lost.
-  if (!outputWritten()) {
+  if (!outputWritten() || !drawn) {
     return 1;
   }
   if (options.wait) {
@@ -75,6 +99,10 @@ int playBatch(const command_line::Options& options) {
   const simulation::SweepResult result = simulation::playSweep(settings, player);
   progress.reset();
   const reports::ReportOptions report{options.maxOverheat};
+  if (options.svg == "-") {
+    reports::printSvg(std::cout, result, report);
+    return outputWritten() ? 0 : 1;
+  }
   switch (options.format) {
     case command_line::Options::Format::Json:
       reports::printJson(std::cout, result, report);
@@ -87,7 +115,10 @@ int playBatch(const command_line::Options& options) {
       reports::printText(std::cout, result, report);
       break;
   }
-  return outputWritten() ? 0 : 1;
+  const bool drawn = !options.svg || drawChart(*options.svg, [&](std::ostream& out) {
+    reports::printSvg(out, result, report);
+  });
+  return outputWritten() && drawn ? 0 : 1;
 }
 
 int run(int argc, char* argv[]) {

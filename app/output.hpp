@@ -1,5 +1,11 @@
 #pragma once
 
+#include <filesystem>
+#include <functional>
+#include <iosfwd>
+#include <optional>
+#include <string>
+
 // Flushes standard output and tells whether everything written to it arrived.
 // When something did not, says so and why in one line on standard error.
 [[nodiscard]] bool outputWritten();
@@ -11,3 +17,9 @@ void useBinaryOutput();
 // A Windows console shows the program's UTF-8 text (the "±" of a batch's
 // summary) as it is meant; elsewhere nothing needs doing.
 void useUtf8Console();
+
+// Writes a file as a whole: `write` fills a new file beside `path`, which then
+// takes the place of `path`, so that a failed or interrupted write leaves no
+// half file and an existing file as it was. The reason it failed, if it did.
+[[nodiscard]] std::optional<std::string> writeWholeFile(
+    const std::filesystem::path& path, const std::function<void(std::ostream&)>& write);

@@ -92,6 +92,12 @@ std::string replayCommand(const simulation::BatchSettings& settings, std::uint64
   return command;
 }
 
+std::string environmentWords(heat::Environment environment) {
+  std::string text{heat::traitsOf(environment).optionName};
+  std::ranges::replace(text, '-', ' ');
+  return text;
+}
+
 std::string_view heatsinkTypeName(heat::HeatsinkType type) {
   return type == heat::HeatsinkType::Double ? "double" : "single";
 }

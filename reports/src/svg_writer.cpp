@@ -7,22 +7,26 @@
 namespace reports::svg {
 
 std::string formatNumber(double value) {
-  if (!std::isfinite(value)) return "0";
-  std::array<char, 64> buffer{};
-  auto [end, error] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+  if (!std::isfinite(value)) {
+    return "0";
+  }
+  // Room for the largest double in fixed notation (309 digits, sign, point, two decimals),
+  // so that to_chars cannot fail.
+  std::array<char, 320> buffer{};
+  const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
                                     std::chars_format::fixed, 2);
-  if (error != std::errc()) return "0";
-  std::string text(buffer.data(), end);
-  text.erase(text.find_last_not_of('0') + 1);
-  if (text.back() == '.') text.pop_back();
-  if (text == "-0") text = "0";
-  return text;
+  std::string text(buffer.data(), result.ptr);
+  text.erase(text.find_last_not_of('0') + 1);  // Fixed notation always has a point.
+  if (text.back() == '.') {
+    text.pop_back();
+  }
+  return text == "-0" ? "0" : text;
 }
 
 std::string escape(std::string_view text) {
   std::string result;
   result.reserve(text.size());
-  for (char c : text) {
+  for (const char c : text) {
     switch (c) {
       case '&':
         result += "&amp;";
@@ -39,8 +43,13 @@ std::string escape(std::string_view text) {
       case '\'':
         result += "&apos;";
         break;
+      case '\t':
+      case '\n':
+      case '\r':
+        result += c;
+        break;
       default:
-        if (static_cast<unsigned char>(c) >= 0x20 || c == '\t' || c == '\n' || c == '\r') {
+        if (static_cast<unsigned char>(c) >= 0x20) {  // Other controls are not allowed in XML.
           result += c;
         }
     }
@@ -49,12 +58,17 @@ std::string escape(std::string_view text) {
 }
 
 Writer::~Writer() {
-  while (!openTags_.empty()) close();
+  while (!openTags_.empty()) {
+    close();
+  }
 }
 
 void Writer::startTag(std::string_view tag, Attrs attrs) {
   out_ << '<' << tag;
-  for (const Attr& attr : attrs) out_ << ' ' << attr.name << "=\"" << escape(attr.value) << '"';
+  for (const Attr& attr : attrs) {
+    out_ << ' ' << attr.name << "=\""
+         << (attr.isNumber ? formatNumber(attr.number) : escape(attr.text)) << '"';
+  }
 }
 
 void Writer::open(std::string_view tag, Attrs attrs) {
@@ -64,7 +78,6 @@ void Writer::open(std::string_view tag, Attrs attrs) {
 }
 
 void Writer::close() {
-  if (openTags_.empty()) return;
   out_ << "</" << openTags_.back() << ">\n";
   openTags_.pop_back();
 }
@@ -80,7 +93,9 @@ void Writer::text(std::string_view tag, Attrs attrs, std::string_view content) {
 }
 
 void Points::add(double x, double y) {
-  if (!text_.empty()) text_ += ' ';
+  if (!text_.empty()) {
+    text_ += ' ';
+  }
   text_ += formatNumber(x);
   text_ += ',';
   text_ += formatNumber(y);

@@ -16,24 +16,29 @@ std::string formatNumber(double value);
 // Escapes & < > " ' and drops control characters that XML 1.0 forbids.
 std::string escape(std::string_view text);
 
+// An attribute's text, or a number formatted when it is written. It only refers to its text
+// (which lives until the end of the call it is written in), so a list of them frees nothing.
 struct Attr {
-  Attr(std::string_view attrName, std::string_view attrValue) : name(attrName), value(attrValue) {}
-  Attr(std::string_view attrName, const char* attrValue) : name(attrName), value(attrValue) {}
-  Attr(std::string_view attrName, double attrValue)
-      : name(attrName), value(formatNumber(attrValue)) {}
-  Attr(std::string_view attrName, int attrValue)
-      : name(attrName), value(formatNumber(static_cast<double>(attrValue))) {}
+  Attr(std::string_view attrName, std::string_view attrText) : name(attrName), text(attrText) {}
+  Attr(std::string_view attrName, double attrNumber)
+      : name(attrName), number(attrNumber), isNumber(true) {}
+  Attr(std::string_view attrName, int attrNumber)
+      : Attr(attrName, static_cast<double>(attrNumber)) {}
   std::string_view name;
-  std::string value;
+  std::string_view text;
+  double number = 0.0;
+  bool isNumber = false;
 };
 using Attrs = std::initializer_list<Attr>;
 
-// Writes one element per line; close() ends the innermost open element.
+// Writes one element per line; close() ends the innermost element that open() started.
 class Writer {
  public:
   explicit Writer(std::ostream& out) : out_(out) {}
   Writer(const Writer&) = delete;
+  Writer(Writer&&) = delete;
   Writer& operator=(const Writer&) = delete;
+  Writer& operator=(Writer&&) = delete;
   ~Writer();  // Closes what is still open.
 
   void open(std::string_view tag, Attrs attrs = {});
@@ -51,8 +56,8 @@ class Writer {
 class Points {
  public:
   void add(double x, double y);
-  const std::string& str() const { return text_; }
-  bool isEmpty() const { return text_.empty(); }
+  [[nodiscard]] const std::string& str() const { return text_; }
+  [[nodiscard]] bool isEmpty() const { return text_.empty(); }
 
  private:
   std::string text_;

@@ -19,13 +19,6 @@ std::string counted(std::uint64_t count, std::string_view thing) {
   return std::to_string(count) + " " + std::string{thing} + (count == 1 ? "" : "s");
 }
 
-// "hot-air" as "hot air".
-std::string spaced(heat::Environment environment) {
-  std::string text{heat::traitsOf(environment).optionName};
-  std::ranges::replace(text, '-', ' ');
-  return text;
-}
-
 std::string percent(const Estimate& share) { return percentCell(share.value, share.halfWidth()); }
 
 std::string mechText(const heat::MechHeatSystem& mech) {
@@ -39,7 +32,7 @@ std::string batchText(const Summary& summary) {
   std::string text = counted(settings.runs, "run") + " of " +
                      counted(static_cast<std::uint64_t>(settings.turns), "turn") + ", seed " +
                      std::to_string(settings.seed) + ": " + mechText(settings.mech) +
-                     ", starting in " + spaced(settings.mech.environment) + "\n";
+                     ", starting in " + environmentWords(settings.mech.environment) + "\n";
   using Align = Table::Align;
   Table table{{{{"turn"}, Align::Right, 0},
                {{"overheated"}, Align::Right, 2},
@@ -89,7 +82,7 @@ std::string sweepTable(const simulation::SweepResult& result,
     const heat::MechHeatSystem& mech = summary.settings.mech;
     table.addRow({std::to_string(mech.heatsinkCount),
                   std::string{heatsinkTypeName(mech.heatsinkType)},
-                  std::to_string(mech.coolantLiters), spaced(mech.environment),
+                  std::to_string(mech.coolantLiters), environmentWords(mech.environment),
                   percent(summary.everOverheated), percent(summary.everCritical),
                   percent(summary.perTurn.back().overheated), oneDecimal(summary.finalHeat.median),
                   oneDecimal(summary.finalHeat.p90)});
@@ -110,7 +103,7 @@ std::string marginText(const simulation::SweepResult& result) {
 std::string enoughText(const std::vector<Summary>& summaries, double maxOverheat) {
   std::string text;
   for (const Enough& enough : enoughDesigns(summaries, maxOverheat)) {
-    text += "enough in " + spaced(enough.environment) + ": ";
+    text += "enough in " + environmentWords(enough.environment) + ": ";
     if (!enough.design) {
       text += "no design keeps ever overheated within " + oneDecimal(100.0 * maxOverheat) + " %\n";
       continue;

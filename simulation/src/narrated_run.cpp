@@ -49,14 +49,23 @@ TurnSource batchRunTurns(std::uint32_t batchSeed, std::uint64_t run) {
   return TurnSource{[] {}, [random] { return random->drawTurn(); }};
 }
 
-void playNarratedRun(heat::MechHeatSystem& mech, int turns, const TurnSource& source,
-                     std::ostream& out) {
+std::vector<TurnRecord> playNarratedRun(heat::MechHeatSystem& mech, int turns,
+                                        const TurnSource& source, std::ostream& out) {
+  std::vector<TurnRecord> record;
+  record.reserve(static_cast<std::size_t>(turns));
   mech.printStatusReport(out);
   source.seed();
   for (int turn = 0; turn < turns; ++turn) {
-    playTurn(mech, source.draw(), out);
+    const TurnDraws draws = source.draw();
+    const std::int32_t litersBefore = mech.coolantLiters;
+    playTurn(mech, draws, out);
+    record.push_back(TurnRecord{
+        mech.totalHeat,
+        movesEnvironment(draws) ? std::optional{destination(draws)} : std::nullopt,
+        litersBefore - mech.coolantLiters, damagesHeatsinks(draws) ? damagePercent(draws) : 0});
   }
   mech.printStatusReport(out);
+  return record;
 }
 
 }  // namespace simulation

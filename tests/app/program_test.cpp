@@ -210,6 +210,17 @@ TEST_F(Program, AnswersItsCommandLine) {
   EXPECT_EQ(runWith({"--seed=42"}).out, seeded.out);
   EXPECT_NE(runWith({"--seed", "43"}).out, seeded.out);
 
+  // A chart instead of the summary, and a chart that cannot be written.
+  const auto chart = runWith({"--runs", "3", "--svg", "-"});
+  EXPECT_EQ(chart.status, 0);
+  EXPECT_TRUE(chart.out.starts_with("<?xml") && chart.out.ends_with("</svg>\n")) << chart.out;
+  const auto narratedChart = runWith({"--seed", "3", "--svg", "-"});
+  EXPECT_TRUE(narratedChart.out.starts_with("<?xml")) << narratedChart.out;
+  const auto lost = runWith({"--runs", "3", "--seed", "1", "--svg", "/nonexistent/chart.svg"});
+  EXPECT_EQ(lost.status, 1);
+  EXPECT_TRUE(lost.out.starts_with("3 runs of 10 turns, seed 1:")) << lost.out;
+  EXPECT_EQ(lost.err, "mech-heat: cannot write /nonexistent/chart.svg: No such file or directory\n");
+
   // The command a batch names for its hottest run narrates that run.
   const auto batch = runWith({"--runs", "500", "--seed", "5", "--turns", "12", "--double"});
   const auto named = batch.out.find("(mech-heat ");

@@ -11,6 +11,7 @@
 #include "reports/csv_report.hpp"
 #include "reports/json_report.hpp"
 #include "reports/summary.hpp"
+#include "reports/svg_report.hpp"
 #include "reports/text_report.hpp"
 #include "simulation/batch.hpp"
 #include "simulation/sweep.hpp"
@@ -191,6 +192,102 @@ TEST(SweepReport, GivesEachDesignThePlainBatchsNumbers) {
   EXPECT_EQ(csvField("a,b"), "\"a,b\"");
   EXPECT_EQ(csvField("say \"hi\""), "\"say \"\"hi\"\"\"");
   EXPECT_EQ(csvField("plain"), "plain");
+}
+
+TEST(SvgReport, ChartsTheNumbersTheSummaryGives) {
+  const simulation::BatchResult result = simulation::playBatch({heat::MechHeatSystem{}, 12, 3'000, 4});
+  const Summary summary = summarize(result);
+  const charts::BatchChart chart = batchChart(result);
+  ASSERT_EQ(chart.turns.size(), 12U);
+  for (std::size_t turn = 0; turn < 12; ++turn) {
+    const TurnSummary& numbers = summary.perTurn[turn];
+    EXPECT_EQ(chart.turns[turn].turn, numbers.turn);
+    EXPECT_EQ(chart.turns[turn].p10, numbers.heat->p10);
+    EXPECT_EQ(chart.turns[turn].p50, numbers.heat->p50);
+    EXPECT_EQ(chart.turns[turn].p90, numbers.heat->p90);
+    EXPECT_EQ(chart.turns[turn].everOverheated.high, numbers.everOverheated.ci95.high);
+    EXPECT_EQ(chart.turns[turn].critical.value, numbers.critical.value);
+  }
+  // The bars share out every run; the line starts at all of them and falls.
+  double shares = 0.0;
+  for (std::size_t bar = 0; bar < chart.finalHeat.size(); ++bar) {
+    const charts::HeatBin& bin = chart.finalHeat[bar];
+    EXPECT_NEAR(bin.shareAtLeast, 1.0 - shares, 1e-12);
+    shares += bin.share;
+    EXPECT_EQ(bin.high - bin.low, chart.finalHeat.front().high);
+  }
+  EXPECT_NEAR(shares, 1.0, 1e-12);
+  EXPECT_LE(chart.finalHeat.back().low, result.tally.finalHeat.max());
+  EXPECT_GT(chart.finalHeat.back().high, result.tally.finalHeat.max());
+}
+
+TEST(SvgReport, DrawsASweepAlongItsSweptNumber) {
+  using enum heat::HeatsinkType;
+  using enum heat::Environment;
+  struct Case {
+    std::vector<heat::MechHeatSystem> designs;
+    std::string xLabel;
+    std::vector<std::string> series;
+    std::vector<double> firstXs;
+  };
+  const std::vector<Case> cases{
+      {{design(8, Single, 100, Water), design(8, Double, 100, Water), design(12, Single, 100, Water),
+        design(12, Double, 100, Water)},
+       "Heatsinks",
+       {"single", "double"},
+       {8, 12}},
+      {{design(8, Single, 0, Space), design(8, Single, 50, Space), design(8, Single, 0, Water),
+        design(8, Single, 50, Water)},
+       "Coolant (liters)",
+       {"space", "water"},
+       {0, 50}},
+      {{design(8, Single, 0, Space), design(9, Single, 50, Space)},
+       "Heatsinks",
+       {"0 liters", "50 liters"},
+       {8}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.xLabel);
+    const simulation::SweepResult result = simulation::playSweep({c.designs, 5, 500, 2, {}});
+    const charts::SweepChart chart = sweepChart(result, {1.0});
+    EXPECT_EQ(chart.xLabel, c.xLabel);
+    std::vector<std::string> labels;
+    for (const charts::SweepSeries& series : chart.series) {
+      labels.push_back(series.label);
+    }
+    EXPECT_EQ(labels, c.series);
+    std::vector<double> xs;
+    for (const charts::SweepPoint& point : chart.series.front().points) {
+      xs.push_back(point.x);
+    }
+    EXPECT_EQ(xs, c.firstXs);
+    // Everything is enough at 100 %: the cheapest design of each environment is picked.
+    EXPECT_TRUE(chart.series.front().points.front().picked);
+    EXPECT_EQ(chart.maxOverheat, 1.0);
+  }
+}
+
+TEST(SvgReport, DrawsARunsTurnsAndWhereItWent) {
+  heat::MechHeatSystem start;
+  start.setEnvironmentSilently(heat::Environment::ColdAir);
+  const std::vector<simulation::TurnRecord> record{
+      {5.0, std::nullopt, 10, 0},
+      {70.0, heat::Environment::Space, 0, 15},
+      {65.0, heat::Environment::Space, 0, 0},  // already there
+  };
+  const charts::RunChart chart = runChart({start, 3, 1, 9}, record);
+  ASSERT_EQ(chart.turns.size(), 3U);
+  EXPECT_EQ(chart.turns[0].movedTo, std::optional<std::string>{"cold air"});
+  EXPECT_EQ(chart.turns[1].movedTo, std::optional<std::string>{"space"});
+  EXPECT_EQ(chart.turns[2].movedTo, std::nullopt);
+  EXPECT_EQ(chart.turns[1].damagePercent, 15);
+  EXPECT_EQ(chart.turns[0].coolantDrawn, 10);
+  EXPECT_EQ(chart.turns[2].heat, 65.0);
+  // A long run shows 1000 evenly spaced turns, the last among them.
+  const std::vector<simulation::TurnRecord> longRun(2'500, {1.0, std::nullopt, 0, 0});
+  const charts::RunChart shown = runChart({start, 2'500, 1, 9}, longRun);
+  EXPECT_EQ(shown.turns.size(), 1'000U);
+  EXPECT_EQ(shown.turns.back().turn, 2'500);
 }
 
 }  // namespace

@@ -78,6 +78,9 @@ struct Enough {
 [[nodiscard]] std::string replayCommand(const simulation::BatchSettings& settings,
                                         std::uint64_t run);
 
+// An environment in words: "hot air" for hot-air.
+[[nodiscard]] std::string environmentWords(heat::Environment environment);
+
 // "single" or "double".
 [[nodiscard]] std::string_view heatsinkTypeName(heat::HeatsinkType type);
 

@@ -4,6 +4,7 @@
 #include <functional>
 #include <iostream>
 #include <optional>
+#include <vector>
 
 #include "heat/mech_heat_system.hpp"
 #include "simulation/turn.hpp"
@@ -35,8 +36,16 @@ struct TurnSource {
 // run's own generator: the same on every platform.
 [[nodiscard]] TurnSource batchRunTurns(std::uint32_t batchSeed, std::uint64_t run);
 
-// The whole run of `turns` turns, narrated on `out`.
-void playNarratedRun(heat::MechHeatSystem& mech, int turns, const TurnSource& source,
-                     std::ostream& out = std::cout);
+// What one turn of a narrated run did, for a chart of the run.
+struct TurnRecord {
+  double heat;                               // after the turn's cooling update
+  std::optional<heat::Environment> movedTo;  // where the turn moved the mech
+  std::int32_t coolantDrawn;                 // liters
+  int damagePercent;                         // heatsink damage the turn did
+};
+
+// The whole run of `turns` turns, narrated on `out`; what each turn did.
+std::vector<TurnRecord> playNarratedRun(heat::MechHeatSystem& mech, int turns,
+                                        const TurnSource& source, std::ostream& out = std::cout);
 
 }  // namespace simulation

@@ -41,11 +41,19 @@ inline void addHeat(heat::MechHeatSystem& mech, int heat) {
   mech.pendingHeat += static_cast<double>(heat);
 }
 
-// Damages the heatsinks by 5 % per selector step, 5 % to 25 %, and returns
-// the fraction of their capacity lost.
-inline float damageHeatsinks(heat::MechHeatSystem& mech, int selector) {
+// The damage a turn does: 5 % per selector step, 5 % to 25 %.
+[[nodiscard]] constexpr int damagePercent(int selector) {
   constexpr int kPercentPerStep = 5;
-  const int percent = kPercentPerStep * (selector + 1);
+  return kPercentPerStep * (selector + 1);
+}
+[[nodiscard]] constexpr int damagePercent(const TurnDraws& draws) {
+  return damagePercent(draws.selector);
+}
+
+// Damages the heatsinks by damagePercent(selector) and returns the fraction
+// of their capacity lost.
+inline float damageHeatsinks(heat::MechHeatSystem& mech, int selector) {
+  const int percent = damagePercent(selector);
   const auto fraction = static_cast<float>(static_cast<double>(percent) / 100.0);
   mech.heatsinkDamage += fraction;
   return fraction;
