@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <stdexcept>
 #include <string>
 
+#include "simulation/refuse.hpp"
 #include "simulation/run_random.hpp"
 #include "simulation/sweep.hpp"
 
@@ -49,7 +49,7 @@ constexpr std::uint64_t kTurnsPerBlock = 1U << 16U;
 
 void require(bool holds, const char* field, const char* what) {
   if (!holds) {
-    throw std::invalid_argument{std::string{"batch settings: "} + field + " " + what};
+    refuse(std::string{"batch settings: "} + field + " " + what);
   }
 }
 

@@ -1,18 +1,18 @@
 #include "simulation/sweep.hpp"
 
 #include <algorithm>
-#include <stdexcept>
 
+#include "simulation/refuse.hpp"
 #include "simulation/statistics.hpp"
 
 namespace simulation {
 
 void checkSweepSettings(const SweepSettings& settings) {
   if (settings.designs.empty() || settings.designs.size() > kMaxDesigns) {
-    throw std::invalid_argument{"sweep settings: designs must be 1 to 10000"};
+    refuse("sweep settings: designs must be 1 to 10000");
   }
   if (settings.margin && !(*settings.margin > 0.0 && *settings.margin <= 0.5)) {
-    throw std::invalid_argument{"sweep settings: margin must be above 0 and at most 0.5"};
+    refuse("sweep settings: margin must be above 0 and at most 0.5");
   }
   for (std::size_t design = 0; design < settings.designs.size(); ++design) {
     checkBatchSettings(designBatch(settings, design, settings.runs));
