@@ -103,17 +103,13 @@ int playBatch(const command_line::Options& options) {
     reports::printSvg(std::cout, result, report);
     return outputWritten() ? 0 : 1;
   }
-  switch (options.format) {
-    case command_line::Options::Format::Json:
-      reports::printJson(std::cout, result, report);
-      break;
-    case command_line::Options::Format::Csv:
-      useBinaryOutput();
-      reports::printCsv(std::cout, result);
-      break;
-    case command_line::Options::Format::Text:
-      reports::printText(std::cout, result, report);
-      break;
+  if (options.format == command_line::Options::Format::Json) {
+    reports::printJson(std::cout, result, report);
+  } else if (options.format == command_line::Options::Format::Csv) {
+    useBinaryOutput();
+    reports::printCsv(std::cout, result);
+  } else {
+    reports::printText(std::cout, result, report);
   }
   const bool drawn = !options.svg || drawChart(*options.svg, [&](std::ostream& out) {
     reports::printSvg(out, result, report);

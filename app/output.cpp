@@ -47,10 +47,8 @@ std::optional<std::string> writeWholeFile(const std::filesystem::path& path,
   }
   {
     std::ofstream file{temporary, std::ios::binary | std::ios::trunc};
-    if (file) {
-      write(file);
-      file.flush();
-    }
+    write(file);  // nothing is written into a file that did not open
+    file.flush();
     const int reason = errno;
     if (!file) {
       std::error_code ignored;

@@ -68,7 +68,10 @@ std::string csvField(std::string_view text) {
   }
   std::string field = "\"";
   for (const char c : text) {
-    field += c == '"' ? "\"\"" : std::string(1, c);
+    if (c == '"') {
+      field += '"';  // a quote inside a quoted field is doubled
+    }
+    field += c;
   }
   return field + "\"";
 }
@@ -80,13 +83,14 @@ void printCsv(std::ostream& out, const simulation::SweepResult& result) {
     const simulation::BatchSettings& settings = summary.settings;
     const heat::MechHeatSystem& mech = settings.mech;
     const TurnSummary& last = summary.perTurn.back();
-    std::vector<std::string> fields{std::to_string(mech.heatsinkCount),
-                                    std::string{heatsinkTypeName(mech.heatsinkType)},
-                                    std::to_string(mech.coolantLiters),
-                                    std::string{heat::traitsOf(mech.environment).optionName},
-                                    std::to_string(settings.runs),
-                                    std::to_string(settings.turns),
-                                    std::to_string(settings.seed)};
+    std::vector<std::string> fields;
+    fields.push_back(std::to_string(mech.heatsinkCount));
+    fields.emplace_back(heatsinkTypeName(mech.heatsinkType));
+    fields.push_back(std::to_string(mech.coolantLiters));
+    fields.emplace_back(heat::traitsOf(mech.environment).optionName);
+    fields.push_back(std::to_string(settings.runs));
+    fields.push_back(std::to_string(settings.turns));
+    fields.push_back(std::to_string(settings.seed));
     for (const Estimate& estimate : {summary.everOverheated, summary.everCritical, last.overheated,
                                      last.critical, last.coolantEmpty, last.meanHeat}) {
       addEstimate(fields, estimate);

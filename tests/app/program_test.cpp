@@ -216,6 +216,25 @@ TEST_F(Program, AnswersItsCommandLine) {
   EXPECT_TRUE(chart.out.starts_with("<?xml") && chart.out.ends_with("</svg>\n")) << chart.out;
   const auto narratedChart = runWith({"--seed", "3", "--svg", "-"});
   EXPECT_TRUE(narratedChart.out.starts_with("<?xml")) << narratedChart.out;
+  const auto folder = std::filesystem::temp_directory_path();
+  for (const std::vector<std::string>& drawing :
+       {std::vector<std::string>{"--runs", "3"}, {"--seed", "3", "--turns", "4"}}) {
+    const auto file = folder / ("mech-heat-chart-" + std::to_string(getpid()) + ".svg");
+    std::vector<std::string> arguments = drawing;
+    arguments.insert(arguments.end(), {"--svg", file.string()});
+    const auto drawn = runWith(arguments);
+    EXPECT_EQ(drawn.status, 0);
+    EXPECT_TRUE(std::filesystem::file_size(file) > 1000);
+    std::filesystem::remove(file);
+  }
+  const auto narratedLost = runWith({"--seed", "3", "--svg", "/nonexistent/chart.svg"});
+  EXPECT_EQ(narratedLost.status, 1);
+  EXPECT_TRUE(narratedLost.out.ends_with("\n\n")) << narratedLost.out;
+  // A batch's defaults: a sweep plays 100000 runs, a margin as many as it takes.
+  EXPECT_TRUE(runWith({"--heatsinks", "8,9", "--seed", "5"})
+                  .out.starts_with("2 designs, each 100000 runs of 10 turns"));
+  EXPECT_NE(runWith({"--margin", "50%", "--seed", "5"}).out.find("every interval within it after "),
+            std::string::npos);
   const auto lost = runWith({"--runs", "3", "--seed", "1", "--svg", "/nonexistent/chart.svg"});
   EXPECT_EQ(lost.status, 1);
   EXPECT_TRUE(lost.out.starts_with("3 runs of 10 turns, seed 1:")) << lost.out;
@@ -295,6 +314,7 @@ TEST_F(Program, FailsWhenItsOutputCannotBeWritten) {
        "Broken pipe",
        {}},
       {"a batch's summary", fullDevice, "No space left on device", {"--runs", "2"}},
+      {"a batch's chart", fullDevice, "No space left on device", {"--runs", "2", "--svg", "-"}},
       {"help", [] { return -1; }, "Bad file descriptor", {"--help"}},
   };
   for (const auto& failure : failures) {

@@ -194,6 +194,49 @@ TEST(SweepReport, GivesEachDesignThePlainBatchsNumbers) {
   EXPECT_EQ(csvField("plain"), "plain");
 }
 
+TEST(SweepReport, SaysWhetherTheMarginWasMetAndWhatIsEnough) {
+  using enum heat::HeatsinkType;
+  using enum heat::Environment;
+  struct Case {
+    std::vector<heat::MechHeatSystem> designs;
+    double margin;
+    std::uint64_t most;
+    std::vector<std::string> lines;  // what the text ends with
+    std::string json;                // what the JSON ends with
+  };
+  const std::vector<Case> cases{
+      {{design(30, Double, 100, Water), design(0, Single, 0, Space)},
+       0.5,
+       40,
+       {"margin ±50.0 %: every interval within it after 40 runs",
+        "enough in water: 30 double heatsinks, 100 liters (ever overheated 15.0 % ±14.1)",
+        "enough in space: no design keeps ever overheated within 50.0 %"},
+       "\"margin\": {\"target\": 0.5, \"met\": true},\n \"maxOverheat\": 0.5, \"enough\": "
+       "[{\"environment\": \"water\", \"design\": 0}, {\"environment\": \"space\", "
+       "\"design\": null}]}\n"},
+      {{design(10, Single, 100, TemperateAir)},
+       0.001,
+       300,
+       {"margin ±0.1 %: not met within the most runs, 300 (--runs raises it)",
+        "enough in temperate air: no design keeps ever overheated within 50.0 %"},
+       "},\n \"margin\": {\"target\": 0.001, \"met\": false},\n \"maxOverheat\": 0.5, "
+       "\"enough\": [{\"environment\": \"temperate-air\", \"design\": null}]}\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.margin);
+    const simulation::SweepResult result =
+        simulation::playSweep({c.designs, 10, c.most, 3, c.margin});
+    std::ostringstream text;
+    printText(text, result, {0.5});
+    for (const std::string& line : c.lines) {
+      EXPECT_NE(text.str().find(line + "\n"), std::string::npos) << line << "\n" << text.str();
+    }
+    std::ostringstream json;
+    printJson(json, result, {0.5});
+    EXPECT_NE(json.str().find(c.json), std::string::npos) << json.str().substr(json.str().size() - 300);
+  }
+}
+
 TEST(SvgReport, ChartsTheNumbersTheSummaryGives) {
   const simulation::BatchResult result = simulation::playBatch({heat::MechHeatSystem{}, 12, 3'000, 4});
   const Summary summary = summarize(result);
@@ -245,6 +288,14 @@ TEST(SvgReport, DrawsASweepAlongItsSweptNumber) {
        "Heatsinks",
        {"0 liters", "50 liters"},
        {8}},
+      {{design(8, Single, 0, Space), design(8, Double, 0, Water)},
+       "Heatsinks",
+       {"single, space", "double, water"},
+       {8}},
+      {{design(8, Double, 5, Space), design(9, Double, 5, Space)},
+       "Heatsinks",
+       {"double, space"},
+       {8, 9}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.xLabel);
@@ -264,7 +315,23 @@ TEST(SvgReport, DrawsASweepAlongItsSweptNumber) {
     // Everything is enough at 100 %: the cheapest design of each environment is picked.
     EXPECT_TRUE(chart.series.front().points.front().picked);
     EXPECT_EQ(chart.maxOverheat, 1.0);
+    // Without a level nothing is picked; the SVG is the sweep's chart.
+    EXPECT_FALSE(sweepChart(result, {}).series.front().points.front().picked);
+    std::ostringstream svg;
+    printSvg(svg, result, {0.0});
+    EXPECT_NE(svg.str().find(c.xLabel), std::string::npos);
   }
+}
+
+TEST(SvgReport, ChartsAtMostAThousandTurnsOfALongBatch) {
+  const simulation::BatchResult result = simulation::playBatch({heat::MechHeatSystem{}, 1'500, 3, 4});
+  const charts::BatchChart chart = batchChart(result);
+  ASSERT_EQ(chart.turns.size(), 1'000U);
+  EXPECT_EQ(chart.turns[1].turn, 3);
+  EXPECT_EQ(chart.turns.back().turn, 1'500);
+  std::ostringstream svg;
+  printSvg(svg, simulation::SweepResult{{}, 3, false, {result}});
+  EXPECT_TRUE(svg.str().find("Heat level") != std::string::npos);
 }
 
 TEST(SvgReport, DrawsARunsTurnsAndWhereItWent) {
@@ -288,6 +355,9 @@ TEST(SvgReport, DrawsARunsTurnsAndWhereItWent) {
   const charts::RunChart shown = runChart({start, 2'500, 1, 9}, longRun);
   EXPECT_EQ(shown.turns.size(), 1'000U);
   EXPECT_EQ(shown.turns.back().turn, 2'500);
+  std::ostringstream svg;
+  printRunSvg(svg, {start, 3, 1, 9}, record);
+  EXPECT_NE(svg.str().find("cold air"), std::string::npos);
 }
 
 }  // namespace
