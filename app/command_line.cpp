@@ -192,6 +192,7 @@ std::string namesText(std::string_view first, const std::vector<std::string_view
 
 std::vector<std::string_view> environmentNames() {
   std::vector<std::string_view> names;
+  names.reserve(heat::kEnvironments.size() + 1);
   for (const auto& known : heat::kEnvironments) {
     names.push_back(known.optionName);
   }
@@ -313,6 +314,7 @@ std::optional<std::vector<std::int32_t>> numberValues(int id, std::string_view t
 std::optional<std::vector<heat::Environment>> environmentValues(std::string_view text) {
   if (text == "all") {
     std::vector<heat::Environment> all;
+    all.reserve(heat::kEnvironments.size());
     for (const auto& known : heat::kEnvironments) {
       all.push_back(known.environment);
     }

@@ -66,7 +66,7 @@ class Items {
   }
 
  private:
-  simulation::BatchTally play(std::uint64_t item) const {
+  [[nodiscard]] simulation::BatchTally play(std::uint64_t item) const {
     const std::uint64_t block = firstBlock_ + item / designs_;
     const auto design = static_cast<std::size_t>(item % designs_);
     return simulation::playRuns(simulation::designBatch(settings_, design, settings_.runs),

@@ -16,7 +16,8 @@ constexpr int kHistogramBars = 40;
 std::string mechText(const heat::MechHeatSystem& mech) {
   return std::to_string(mech.heatsinkCount) + " " +
          std::string{heatsinkTypeName(mech.heatsinkType)} + " heatsinks, " +
-         std::to_string(mech.coolantLiters) + " liters, starting in " + environmentWords(mech.environment);
+         std::to_string(mech.coolantLiters) + " liters, starting in " +
+         environmentWords(mech.environment);
 }
 
 charts::Share shareOf(const Estimate& estimate) {
@@ -45,6 +46,30 @@ std::vector<charts::HeatBin> finalHeatBins(const simulation::HeatHistogram& heat
     below += counts[bar];
   }
   return drawn;
+}
+
+// A sweep chart's series: each combination of what varies but the swept
+// number, or when nothing does the mech's type and environment.
+std::string seriesLabel(const heat::MechHeatSystem& mech, bool byType, bool byCoolant,
+                        bool byEnvironment) {
+  std::vector<std::string> parts;
+  if (byType) {
+    parts.emplace_back(heatsinkTypeName(mech.heatsinkType));
+  }
+  if (byCoolant) {
+    parts.push_back(std::to_string(mech.coolantLiters) + " liters");
+  }
+  if (byEnvironment || parts.empty()) {
+    if (!byEnvironment) {
+      parts.emplace_back(heatsinkTypeName(mech.heatsinkType));
+    }
+    parts.push_back(environmentWords(mech.environment));
+  }
+  std::string label = parts.front();
+  for (std::size_t part = 1; part < parts.size(); ++part) {
+    label += ", " + parts[part];
+  }
+  return label;
 }
 
 }  // namespace
@@ -87,8 +112,8 @@ charts::SweepChart sweepChart(const simulation::SweepResult& result, const Repor
   const bool alongCoolant = !varies(heatsinks) && varies(coolant);
   charts::SweepChart chart;
   chart.xLabel = alongCoolant ? "Coolant (liters)" : "Heatsinks";
-  chart.title = "Ever overheated within " + std::to_string(result.settings.turns) +
-                " turns, by " + (alongCoolant ? "coolant" : "heatsinks");
+  chart.title = "Ever overheated within " + std::to_string(result.settings.turns) + " turns, by " +
+                (alongCoolant ? "coolant" : "heatsinks");
   chart.description = std::to_string(summaries.size()) + " designs, each " +
                       std::to_string(result.runs) + " runs on the same runs, seed " +
                       std::to_string(result.settings.seed) + ".";
@@ -103,23 +128,8 @@ charts::SweepChart sweepChart(const simulation::SweepResult& result, const Repor
   }
   for (std::size_t design = 0; design < summaries.size(); ++design) {
     const heat::MechHeatSystem& mech = summaries[design].settings.mech;
-    // A series for each combination of what varies but the swept number.
-    std::string label;
-    const auto add = [&label](const std::string& part) {
-      label += (label.empty() ? "" : ", ") + part;
-    };
-    if (varies(type)) {
-      add(std::string{heatsinkTypeName(mech.heatsinkType)});
-    }
-    if (!alongCoolant && varies(coolant)) {
-      add(std::to_string(mech.coolantLiters) + " liters");
-    }
-    if (varies(environment)) {
-      add(environmentWords(mech.environment));
-    }
-    if (label.empty()) {
-      add(std::string{heatsinkTypeName(mech.heatsinkType)} + ", " + environmentWords(mech.environment));
-    }
+    const std::string label =
+        seriesLabel(mech, varies(type), !alongCoolant && varies(coolant), varies(environment));
     auto series = std::ranges::find(chart.series, label, &charts::SweepSeries::label);
     if (series == chart.series.end()) {
       series = chart.series.insert(chart.series.end(), charts::SweepSeries{label, {}});
@@ -134,14 +144,14 @@ charts::SweepChart sweepChart(const simulation::SweepResult& result, const Repor
 charts::RunChart runChart(const simulation::BatchSettings& settings,
                           const std::vector<simulation::TurnRecord>& record) {
   charts::RunChart chart;
-  chart.title = "One run of " + std::to_string(settings.turns) + " turns: " +
-                mechText(settings.mech);
+  chart.title =
+      "One run of " + std::to_string(settings.turns) + " turns: " + mechText(settings.mech);
   // Long runs show evenly spaced turns.
   const std::vector<int> shown = simulation::chartedTurns(settings.turns);
   chart.description =
-      shown.size() < record.size() ? "Every " + std::to_string(record.size() / shown.size()) +
-                                         "th turn or so is shown."
-                                   : "";
+      shown.size() < record.size()
+          ? "Every " + std::to_string(record.size() / shown.size()) + "th turn or so is shown."
+          : "";
   heat::Environment current = settings.mech.environment;
   for (const int turn : shown) {
     const simulation::TurnRecord& played = record[static_cast<std::size_t>(turn - 1)];

@@ -17,6 +17,7 @@ Interval shareInterval(std::uint64_t count, std::uint64_t runs) {
   return Interval{count == 0 ? 0.0 : centre - half, count == runs ? 1.0 : centre + half};
 }
 
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): a sum and a sum of squares, named alike
 Interval meanInterval(double sum, double squares, std::uint64_t runs) {
   const auto n = static_cast<double>(runs);
   const double mean = sum / n;

@@ -48,6 +48,7 @@ bool withinMargin(const BatchTally& tally, double margin) {
   });
 }
 
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): a range, first and end
 void playBlocks(const SweepSettings& settings, std::uint64_t firstBlock, std::uint64_t endBlock,
                 std::vector<BatchTally>& tallies) {
   const BatchBlocks blocks{settings.turns, settings.runs};

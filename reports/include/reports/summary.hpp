@@ -16,8 +16,8 @@ namespace reports {
 
 // A share of the runs (0 to 1) or a mean, with its 95 % interval.
 struct Estimate {
-  double value;
-  simulation::Interval ci95;
+  double value = 0.0;
+  simulation::Interval ci95{};
 
   // The larger side of the interval: the "±" of the estimate.
   [[nodiscard]] double halfWidth() const;
@@ -29,13 +29,13 @@ struct HeatPercentiles {
 };
 
 struct TurnSummary {
-  int turn;  // from 1
-  Estimate overheated;
-  Estimate critical;  // the critical-temperature flag
-  Estimate coolantEmpty;
-  Estimate everOverheated;  // by this turn
-  Estimate everCritical;
-  Estimate meanHeat;
+  int turn = 0;  // from 1
+  Estimate overheated{};
+  Estimate critical{};  // the critical-temperature flag
+  Estimate coolantEmpty{};
+  Estimate everOverheated{};  // by this turn
+  Estimate everCritical{};
+  Estimate meanHeat{};
   std::optional<HeatPercentiles> heat;  // for the charted turns
 };
 
@@ -63,7 +63,7 @@ struct ReportOptions {
 
 // The cheapest design that is enough in one environment, if any.
 struct Enough {
-  heat::Environment environment;
+  heat::Environment environment{};
   std::optional<std::size_t> design;
 };
 

@@ -77,6 +77,7 @@ struct BatchTally {
 // order gives the same result, bit for bit, however they were played.
 class BatchBlocks {
  public:
+  // NOLINTNEXTLINE(bugprone-easily-swappable-parameters): an int and a count of runs
   BatchBlocks(int turns, std::uint64_t runs);
 
   [[nodiscard]] std::uint64_t count() const { return count_; }

@@ -38,10 +38,10 @@ struct TurnSource {
 
 // What one turn of a narrated run did, for a chart of the run.
 struct TurnRecord {
-  double heat;                               // after the turn's cooling update
+  double heat = 0.0;                         // after the turn's cooling update
   std::optional<heat::Environment> movedTo;  // where the turn moved the mech
-  std::int32_t coolantDrawn;                 // liters
-  int damagePercent;                         // heatsink damage the turn did
+  std::int32_t coolantDrawn = 0;             // liters
+  int damagePercent = 0;                     // heatsink damage the turn did
 };
 
 // The whole run of `turns` turns, narrated on `out`; what each turn did.
