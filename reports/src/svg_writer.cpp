@@ -20,38 +20,24 @@ std::string formatNumber(double value) {
   if (text.back() == '.') {
     text.pop_back();
   }
-  return text == "-0" ? "0" : text;
+  if (text == "-0") {
+    text = "0";
+  }
+  return text;
 }
 
 std::string escape(std::string_view text) {
+  constexpr std::string_view kMarkup = "&<>\"'";
+  constexpr std::array<std::string_view, 5> kEntities = {"&amp;", "&lt;", "&gt;", "&quot;",
+                                                         "&apos;"};
   std::string result;
   result.reserve(text.size());
   for (const char c : text) {
-    switch (c) {
-      case '&':
-        result += "&amp;";
-        break;
-      case '<':
-        result += "&lt;";
-        break;
-      case '>':
-        result += "&gt;";
-        break;
-      case '"':
-        result += "&quot;";
-        break;
-      case '\'':
-        result += "&apos;";
-        break;
-      case '\t':
-      case '\n':
-      case '\r':
-        result += c;
-        break;
-      default:
-        if (static_cast<unsigned char>(c) >= 0x20) {  // Other controls are not allowed in XML.
-          result += c;
-        }
+    const std::size_t markup = kMarkup.find(c);
+    if (markup != std::string_view::npos) {
+      result += kEntities.at(markup);
+    } else if (static_cast<unsigned char>(c) >= 0x20 || c == '\t' || c == '\n' || c == '\r') {
+      result += c;
     }
   }
   return result;
@@ -92,13 +78,11 @@ void Writer::text(std::string_view tag, Attrs attrs, std::string_view content) {
   out_ << '>' << escape(content) << "</" << tag << ">\n";
 }
 
-void Points::add(double x, double y) {
-  if (!text_.empty()) {
-    text_ += ' ';
+void addPoint(std::string& points, double x, double y) {
+  if (!points.empty()) {
+    points += ' ';
   }
-  text_ += formatNumber(x);
-  text_ += ',';
-  text_ += formatNumber(y);
+  points += formatNumber(x) + ',' + formatNumber(y);
 }
 
 }  // namespace reports::svg

@@ -19,11 +19,10 @@ std::string escape(std::string_view text);
 // An attribute's text, or a number formatted when it is written. It only refers to its text
 // (which lives until the end of the call it is written in), so a list of them frees nothing.
 struct Attr {
-  Attr(std::string_view attrName, std::string_view attrText) : name(attrName), text(attrText) {}
-  Attr(std::string_view attrName, double attrNumber)
+  Attr(const char* attrName, std::string_view attrText) : name(attrName), text(attrText) {}
+  Attr(const char* attrName, double attrNumber)
       : name(attrName), number(attrNumber), isNumber(true) {}
-  Attr(std::string_view attrName, int attrNumber)
-      : Attr(attrName, static_cast<double>(attrNumber)) {}
+  Attr(const char* attrName, int attrNumber) : Attr(attrName, static_cast<double>(attrNumber)) {}
   std::string_view name;
   std::string_view text;
   double number = 0.0;
@@ -52,15 +51,7 @@ class Writer {
   std::vector<std::string> openTags_;
 };
 
-// Builds a points list "x,y x,y ..." for <polyline> and <polygon>.
-class Points {
- public:
-  void add(double x, double y);
-  [[nodiscard]] const std::string& str() const { return text_; }
-  [[nodiscard]] bool isEmpty() const { return text_.empty(); }
-
- private:
-  std::string text_;
-};
+// Adds a point to a points list "x,y x,y ..." for <polyline> and <polygon>.
+void addPoint(std::string& points, double x, double y);
 
 }  // namespace reports::svg
