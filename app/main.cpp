@@ -2,9 +2,9 @@
 #include <chrono>
 #include <exception>
 #include <functional>
-#include <string>
 #include <iostream>
 #include <optional>
+#include <string>
 #include <thread>
 #include <variant>
 
@@ -47,9 +47,8 @@ int playNarrated(const command_line::Options& options) {
   heat::MechHeatSystem mech = start;
   const std::uint32_t seed = options.seed.value_or(simulation::clockSeed());
   // A run of a batch is drawn by that run's generator; a plain one by std::rand.
-  const simulation::TurnSource source = options.run
-                                            ? simulation::batchRunTurns(seed, *options.run)
-                                            : simulation::platformTurns(options.seed);
+  const simulation::TurnSource source = options.run ? simulation::batchRunTurns(seed, *options.run)
+                                                    : simulation::platformTurns(options.seed);
   // A chart on standard output takes the narration's place.
   std::ostream nowhere{nullptr};
   const auto record = simulation::playNarratedRun(mech, options.turns, source,

@@ -45,7 +45,12 @@ void wholeBatch(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(settings.runs) *
                           kTurnsPerRun);
 }
-BENCHMARK(wholeBatch)->ArgName("jobs")->Arg(1)->Arg(2)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(wholeBatch)
+    ->ArgName("jobs")
+    ->Arg(1)
+    ->Arg(2)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 void sweep(benchmark::State& state) {
   simulation::SweepSettings settings{{}, kTurnsPerRun, 100'000, 1, {}};

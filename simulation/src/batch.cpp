@@ -118,7 +118,8 @@ BatchTally playRuns(const BatchSettings& settings, std::uint64_t first, std::uin
   return tally;
 }
 
-BatchBlocks::BatchBlocks(int turns, std::uint64_t runs)  // NOLINT(bugprone-easily-swappable-parameters)
+BatchBlocks::BatchBlocks(int turns,
+                         std::uint64_t runs)  // NOLINT(bugprone-easily-swappable-parameters)
     : runs_{runs},
       runsPerBlock_{std::max<std::uint64_t>(
           1, kTurnsPerBlock / static_cast<std::uint64_t>(std::max(turns, 1)))},

@@ -60,8 +60,7 @@ std::vector<TurnRecord> playNarratedRun(heat::MechHeatSystem& mech, int turns,
     const std::int32_t litersBefore = mech.coolantLiters;
     playTurn(mech, draws, out);
     record.push_back(TurnRecord{
-        mech.totalHeat,
-        movesEnvironment(draws) ? std::optional{destination(draws)} : std::nullopt,
+        mech.totalHeat, movesEnvironment(draws) ? std::optional{destination(draws)} : std::nullopt,
         litersBefore - mech.coolantLiters, damagesHeatsinks(draws) ? damagePercent(draws) : 0});
   }
   mech.printStatusReport(out);

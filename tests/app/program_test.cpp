@@ -238,7 +238,8 @@ TEST_F(Program, AnswersItsCommandLine) {
   const auto lost = runWith({"--runs", "3", "--seed", "1", "--svg", "/nonexistent/chart.svg"});
   EXPECT_EQ(lost.status, 1);
   EXPECT_TRUE(lost.out.starts_with("3 runs of 10 turns, seed 1:")) << lost.out;
-  EXPECT_EQ(lost.err, "mech-heat: cannot write /nonexistent/chart.svg: No such file or directory\n");
+  EXPECT_EQ(lost.err,
+            "mech-heat: cannot write /nonexistent/chart.svg: No such file or directory\n");
 
   // The command a batch names for its hottest run narrates that run.
   const auto batch = runWith({"--runs", "500", "--seed", "5", "--turns", "12", "--double"});

@@ -233,12 +233,14 @@ TEST(SweepReport, SaysWhetherTheMarginWasMetAndWhatIsEnough) {
     }
     std::ostringstream json;
     printJson(json, result, {0.5});
-    EXPECT_NE(json.str().find(c.json), std::string::npos) << json.str().substr(json.str().size() - 300);
+    EXPECT_NE(json.str().find(c.json), std::string::npos)
+        << json.str().substr(json.str().size() - 300);
   }
 }
 
 TEST(SvgReport, ChartsTheNumbersTheSummaryGives) {
-  const simulation::BatchResult result = simulation::playBatch({heat::MechHeatSystem{}, 12, 3'000, 4});
+  const simulation::BatchResult result =
+      simulation::playBatch({heat::MechHeatSystem{}, 12, 3'000, 4});
   const Summary summary = summarize(result);
   const charts::BatchChart chart = batchChart(result);
   ASSERT_EQ(chart.turns.size(), 12U);
@@ -274,8 +276,8 @@ TEST(SvgReport, DrawsASweepAlongItsSweptNumber) {
     std::vector<double> firstXs;
   };
   const std::vector<Case> cases{
-      {{design(8, Single, 100, Water), design(8, Double, 100, Water), design(12, Single, 100, Water),
-        design(12, Double, 100, Water)},
+      {{design(8, Single, 100, Water), design(8, Double, 100, Water),
+        design(12, Single, 100, Water), design(12, Double, 100, Water)},
        "Heatsinks",
        {"single", "double"},
        {8, 12}},
@@ -324,7 +326,8 @@ TEST(SvgReport, DrawsASweepAlongItsSweptNumber) {
 }
 
 TEST(SvgReport, ChartsAtMostAThousandTurnsOfALongBatch) {
-  const simulation::BatchResult result = simulation::playBatch({heat::MechHeatSystem{}, 1'500, 3, 4});
+  const simulation::BatchResult result =
+      simulation::playBatch({heat::MechHeatSystem{}, 1'500, 3, 4});
   const charts::BatchChart chart = batchChart(result);
   ASSERT_EQ(chart.turns.size(), 1'000U);
   EXPECT_EQ(chart.turns[1].turn, 3);
