@@ -4,10 +4,13 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstddef>
+#include <cstdlib>
 #include <limits>
+#include <memory>
 #include <span>
 #include <string>
 #include <system_error>
@@ -168,7 +171,9 @@ constexpr std::string_view kUsage =
 
 constexpr std::string_view kVersionText = "mech-heat " MECH_HEAT_VERSION "\n";
 
-const option* longOption(int id) { return std::ranges::find(kLongOptions, id, &option::val); }
+const option* longOption(int id) {
+  return std::to_address(std::ranges::find(kLongOptions, id, &option::val));
+}
 
 std::string spelling(int id) { return std::string{"--"} + longOption(id)->name; }
 
@@ -178,7 +183,7 @@ bool sweepable(int id) {
 }
 
 std::string rangeText(int id) {
-  const auto* range = std::ranges::find(kNumberRanges, id, &NumberRange::id);
+  const auto* range = std::to_address(std::ranges::find(kNumberRanges, id, &NumberRange::id));
   return "a whole number from " + std::to_string(range->min) + " to " + std::to_string(range->max);
 }
 
@@ -229,7 +234,7 @@ Error invalidValue(int id, std::string_view value) {
 // A plain decimal number within the option's range: no sign, no spaces, no
 // other base, nothing after it.
 std::optional<std::uint64_t> wholeNumber(int id, std::string_view text) {
-  const auto* range = std::ranges::find(kNumberRanges, id, &NumberRange::id);
+  const auto* range = std::to_address(std::ranges::find(kNumberRanges, id, &NumberRange::id));
   std::uint64_t value = 0;
   const char* const end = text.data() + text.size();
   const auto [stop, error] = std::from_chars(text.data(), end, value);
@@ -239,6 +244,37 @@ std::optional<std::uint64_t> wholeNumber(int id, std::string_view text) {
   return value;
 }
 
+// A decimal number without sign or exponent ("12", "0.5", ".5", "5.") as
+// std::from_chars reads it in fixed format, all of the text.
+std::optional<double> fixedNumber(std::string_view text) {
+#if defined(_LIBCPP_VERSION) && _LIBCPP_VERSION < 200000
+  // libc++ before 20 (the web page's) reads no double with std::from_chars:
+  // the same digits, read by std::strtod, which rounds them alike.
+  const bool decimal =
+      std::ranges::count(text, '.') <= 1 &&
+      std::ranges::any_of(text, [](char c) { return c >= '0' && c <= '9'; }) &&
+      std::ranges::all_of(text, [](char c) { return c == '.' || (c >= '0' && c <= '9'); });
+  if (!decimal) {
+    return std::nullopt;
+  }
+  const std::string digits{text};
+  errno = 0;
+  const double value = std::strtod(digits.c_str(), nullptr);
+  if (errno == ERANGE) {
+    return std::nullopt;
+  }
+  return value;
+#else
+  double value = 0.0;
+  const char* const end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, value, std::chars_format::fixed);
+  if (error != std::errc{} || stop != end || text.empty() || text.front() == '-') {
+    return std::nullopt;
+  }
+  return value;
+#endif
+}
+
 // A share written as a fraction ("0.005") or a percentage ("0.5%"), within
 // [low, high], and above `low` too when `aboveLow`.
 std::optional<double> shareValue(std::string_view text, double low, double high, bool aboveLow) {
@@ -246,15 +282,12 @@ std::optional<double> shareValue(std::string_view text, double low, double high,
   if (percent) {
     text.remove_suffix(1);
   }
-  double value = 0.0;
-  const char* const end = text.data() + text.size();
-  const auto [stop, error] = std::from_chars(text.data(), end, value, std::chars_format::fixed);
-  if (error != std::errc{} || stop != end || text.empty() || text.front() == '-' ||
-      !std::isfinite(value)) {
+  auto value = fixedNumber(text);
+  if (!value || !std::isfinite(*value)) {
     return std::nullopt;
   }
-  value = percent ? value / 100.0 : value;
-  if (value < low || value > high || (aboveLow && value == low)) {
+  *value = percent ? *value / 100.0 : *value;
+  if (*value < low || *value > high || (aboveLow && *value == low)) {
     return std::nullopt;
   }
   return value;

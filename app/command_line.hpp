@@ -14,6 +14,11 @@
 // The program's command line, read into a plain value.
 namespace command_line {
 
+// The runs of a batch given neither --runs nor --margin, and the most runs
+// a margin may take.
+inline constexpr std::uint64_t kDefaultRuns = 100'000;
+inline constexpr std::uint64_t kDefaultMostRuns = 1'000'000'000;
+
 struct Options {
   enum class Action { Run, ShowHelp, ShowVersion };
   enum class Format { Text, Json, Csv };

@@ -23,11 +23,6 @@
 
 namespace {
 
-// The runs of a batch given neither --runs nor --margin, and the most runs
-// a margin may take.
-constexpr std::uint64_t kDefaultRuns = 100'000;
-constexpr std::uint64_t kDefaultMostRuns = 1'000'000'000;
-
 // Draws a chart with `draw`: into the file --svg names, or onto standard
 // output. Whether it was written, after saying why not if it was not.
 bool drawChart(const std::string& file, const std::function<void(std::ostream&)>& draw) {
@@ -69,7 +64,8 @@ int playNarrated(const command_line::Options& options) {
 int playBatch(const command_line::Options& options) {
   const simulation::SweepSettings settings{
       options.designs(), options.turns,
-      options.runs.value_or(options.margin ? kDefaultMostRuns : kDefaultRuns),
+      options.runs.value_or(options.margin ? command_line::kDefaultMostRuns
+                                           : command_line::kDefaultRuns),
       options.seed.value_or(simulation::clockSeed()), options.margin};
   const unsigned jobs = options.jobs.value_or(std::max(1U, std::thread::hardware_concurrency()));
   // Progress only on a terminal, and only while the program is in the foreground there.

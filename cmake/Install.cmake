@@ -30,3 +30,19 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/mech-heat-config-version.
 install(FILES ${PROJECT_BINARY_DIR}/mech-heat-config.cmake
   ${PROJECT_BINARY_DIR}/mech-heat-config-version.cmake
   DESTINATION ${package_dir} COMPONENT development)
+
+# --- The web page (begin) ---
+# The page the preset web builds, when given: beside the program, in
+# share/mech-heat on Debian, in the zip on Windows. Off by default, so that
+# the program builds and installs without the WebAssembly toolchain.
+set(MECH_HEAT_WEB_PAGE "" CACHE FILEPATH
+  "The built web page to install with the program (build/web/web/mech-heat.html), or empty")
+if(MECH_HEAT_WEB_PAGE)
+  if(WIN32)
+    install(FILES ${MECH_HEAT_WEB_PAGE} DESTINATION . COMPONENT program)
+  else()
+    install(FILES ${MECH_HEAT_WEB_PAGE} DESTINATION ${CMAKE_INSTALL_DATADIR}/mech-heat
+      COMPONENT program)
+  endif()
+endif()
+# --- The web page (end) ---

@@ -1,6 +1,7 @@
 #include "heat/environment.hpp"
 
 #include <algorithm>
+#include <memory>
 #include <ostream>
 
 #include "heat/mech_heat_system.hpp"
@@ -34,8 +35,9 @@ std::string environmentName(Environment environment) {
 float environmentFactor(Environment environment) { return traitsOf(environment).coolingFactor; }
 
 std::optional<Environment> environmentNamed(std::string_view optionName) {
-  const auto* known = std::ranges::find(kEnvironments, optionName, &EnvironmentTraits::optionName);
-  if (known == kEnvironments.end()) {
+  const auto* known =
+      std::to_address(std::ranges::find(kEnvironments, optionName, &EnvironmentTraits::optionName));
+  if (known == std::to_address(kEnvironments.end())) {
     return std::nullopt;
   }
   return known->environment;

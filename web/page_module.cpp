@@ -1,0 +1,227 @@
+// The web page's WebAssembly module: the program's command line, its batch
+// and its narrated run of a batch behind a few C functions that the page's
+// worker calls, and one function imported from the worker that is told how
+// far a batch has got.
+//
+// Arguments come in as one buffer of NUL-terminated words, the argv of the
+// program without its name. What a call made is kept in parts (the message,
+// the text, the JSON, the SVG, the command) until the next call, which the
+// worker reads with mh_part.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "command_line.hpp"
+#include "heat/mech_heat_system.hpp"
+#include "reports/json_report.hpp"
+#include "reports/summary.hpp"
+#include "reports/svg_report.hpp"
+#include "reports/text_report.hpp"
+#include "simulation/batch.hpp"
+#include "simulation/narrated_run.hpp"
+#include "simulation/sweep.hpp"
+
+extern "C" {
+// Called after each block of a batch: the runs played so far, of every
+// design together, and the most there are to play.
+__attribute__((import_module("env"), import_name("progress"))) void pageProgress(double runsDone,
+                                                                                 double runsAtMost);
+}
+
+namespace {
+
+enum Part : std::uint8_t { kMessage, kText, kJson, kSvg, kCommand, kPartCount };
+
+// A part as the worker reads it: where its UTF-8 bytes are (a 32-bit
+// address in wasm32), how many.
+struct Span {
+  const char* data;
+  std::uint32_t size;
+};
+
+// What the last call made, and the last batch, whose runs can be narrated.
+struct State {
+  std::array<std::string, kPartCount> parts;
+  Span span{};
+  std::optional<simulation::SweepResult> batch;
+};
+
+State& state() {
+  static State instance;
+  return instance;
+}
+
+std::variant<command_line::Options, command_line::Error> parseWords(std::string_view words) {
+  std::vector<std::string> arguments{"mech-heat"};
+  for (std::size_t start = 0; start < words.size();) {
+    const std::size_t end = words.find('\0', start);
+    arguments.emplace_back(words.substr(start, end - start));
+    start = end == std::string_view::npos ? words.size() : end + 1;
+  }
+  std::vector<char*> argv;
+  argv.reserve(arguments.size() + 1);
+  for (std::string& argument : arguments) {
+    argv.push_back(argument.data());
+  }
+  argv.push_back(nullptr);
+  return command_line::parse(static_cast<int>(arguments.size()), argv.data());
+}
+
+// The block player of the page: the calling thread's, one block at a time,
+// telling the page after each.
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): a BlockPlayer
+void playWithProgress(const simulation::SweepSettings& settings, std::uint64_t firstBlock,
+                      std::uint64_t endBlock, std::vector<simulation::BatchTally>& tallies) {
+  const simulation::BatchBlocks blocks{settings.turns, settings.runs};
+  const auto designs = static_cast<double>(settings.designs.size());
+  for (std::uint64_t block = firstBlock; block < endBlock; ++block) {
+    simulation::playBlocks(settings, block, block + 1, tallies);
+    pageProgress(static_cast<double>(blocks.endRun(block)) * designs,
+                 static_cast<double>(settings.runs) * designs);
+  }
+}
+
+// The batch or sweep the options ask for, with its summary as text and as
+// JSON and its chart, as `mech-heat … --json --jobs 1` and `--svg -` print them.
+void playBatch(const command_line::Options& options) {
+  State& current = state();
+  const simulation::SweepSettings settings{
+      .designs = options.designs(),
+      .turns = options.turns,
+      .runs = options.runs.value_or(options.margin ? command_line::kDefaultMostRuns
+                                                   : command_line::kDefaultRuns),
+      .seed = options.seed.value_or(simulation::clockSeed()),
+      .margin = options.margin};
+  current.batch = simulation::playSweep(settings, playWithProgress);
+  const reports::ReportOptions report{options.maxOverheat};
+  std::ostringstream text;
+  reports::printText(text, *current.batch, report);
+  current.parts[kText] = text.str();
+  std::ostringstream json;
+  reports::printJson(json, *current.batch, report);
+  current.parts[kJson] = json.str();
+  std::ostringstream svg;
+  reports::printSvg(svg, *current.batch, report);
+  current.parts[kSvg] = svg.str();
+}
+
+// Run `run` of a batch narrated as `mech-heat --seed S --run K …` narrates
+// it, its chart, and that command.
+void narrate(const simulation::BatchSettings& settings, std::uint64_t run) {
+  State& current = state();
+  heat::MechHeatSystem mech = settings.mech;
+  std::ostringstream text;
+  const auto record = simulation::playNarratedRun(
+      mech, settings.turns, simulation::batchRunTurns(settings.seed, run), text);
+  current.parts[kText] = text.str();
+  std::ostringstream svg;
+  reports::printRunSvg(
+      svg, {.mech = settings.mech, .turns = settings.turns, .runs = 1, .seed = settings.seed},
+      record);
+  current.parts[kSvg] = svg.str();
+  current.parts[kCommand] = reports::replayCommand(settings, run);
+}
+
+// Starts a call: every part empty.
+State& fresh() {
+  State& current = state();
+  for (std::string& part : current.parts) {
+    part.clear();
+  }
+  return current;
+}
+
+constexpr int kDone = 0;
+constexpr int kBadCommandLine = 2;  // as the program's exit status
+
+}  // namespace
+
+extern "C" {
+
+__attribute__((export_name("mh_alloc"))) void* mhAlloc(std::size_t size) {
+  return std::malloc(size);  // NOLINT(cppcoreguidelines-no-malloc): the worker's buffers
+}
+
+__attribute__((export_name("mh_free"))) void mhFree(void* pointer) {
+  std::free(pointer);  // NOLINT(cppcoreguidelines-no-malloc)
+}
+
+// Checks a command line: kDone, or kBadCommandLine with the program's
+// message (without "mech-heat: ") as the message part.
+__attribute__((export_name("mh_check"))) int mhCheck(const char* words, std::size_t size) {
+  State& current = fresh();
+  const auto parsed = parseWords({words, size});
+  if (const auto* error = std::get_if<command_line::Error>(&parsed)) {
+    current.parts[kMessage] = error->message;
+    return kBadCommandLine;
+  }
+  return kDone;
+}
+
+// Plays what a command line asks for: a batch or a sweep (text, JSON, SVG),
+// or with --run that run narrated (text, SVG, command). Nothing when the
+// command line is bad (kBadCommandLine and its message), or asks for neither
+// (kBadCommandLine and a message naming --runs).
+__attribute__((export_name("mh_run"))) int mhRun(const char* words, std::size_t size) {
+  State& current = fresh();
+  const auto parsed = parseWords({words, size});
+  if (const auto* error = std::get_if<command_line::Error>(&parsed)) {
+    current.parts[kMessage] = error->message;
+    return kBadCommandLine;
+  }
+  const auto& options = std::get<command_line::Options>(parsed);
+  if (options.batch()) {
+    playBatch(options);
+    return kDone;
+  }
+  if (options.run && options.action == command_line::Options::Action::Run) {
+    narrate({.mech = options.designs().front(),
+             .turns = options.turns,
+             .runs = 1,
+             .seed = options.seed.value_or(simulation::clockSeed())},
+            *options.run);
+    return kDone;
+  }
+  current.parts[kMessage] = "the page plays a batch: give --runs, --margin or a sweep";
+  return kBadCommandLine;
+}
+
+// Narrates run `run` (its decimal digits, as --run takes them) of design
+// `design` of the last batch: kDone, or kBadCommandLine with --run's message.
+__attribute__((export_name("mh_narrate"))) int mhNarrate(std::size_t design, const char* run,
+                                                         std::size_t size) {
+  State& current = fresh();
+  std::string words = "--run";
+  words += '\0';
+  words.append(run, size);
+  words += '\0';
+  const auto parsed = parseWords(words);
+  if (const auto* error = std::get_if<command_line::Error>(&parsed)) {
+    current.parts[kMessage] = error->message;
+    return kBadCommandLine;
+  }
+  const auto& options = std::get<command_line::Options>(parsed);
+  if (!options.run || !current.batch || design >= current.batch->designs.size()) {
+    current.parts[kMessage] = "no batch has that design: run one first";
+    return kBadCommandLine;
+  }
+  narrate(current.batch->designs[design].settings, *options.run);
+  return kDone;
+}
+
+// A part of what the last call made, valid until the next call.
+__attribute__((export_name("mh_part"))) const Span* mhPart(std::size_t part) {
+  State& current = state();
+  const std::string& text = current.parts.at(part < kPartCount ? part : kMessage);
+  current.span = {.data = text.data(), .size = static_cast<std::uint32_t>(text.size())};
+  return &current.span;
+}
+
+}  // extern "C"

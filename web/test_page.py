@@ -1,0 +1,245 @@
+#!/usr/bin/python3
+"""The web page in a real browser (headless Chromium, from file://) against the native program.
+
+Usage: /usr/bin/python3 web/test_page.py PAGE NATIVE [SCREENSHOT]
+  PAGE        the built page, e.g. build/web/web/mech-heat.html
+  NATIVE      the program, e.g. build/program/app/mech-heat
+  SCREENSHOT  where to save a screenshot (default: beside PAGE, mech-heat-page.png)
+
+The last line printed is "N passed, N failed"; the exit status is 1 when any failed.
+"""
+import subprocess
+import sys
+import tempfile
+import time
+from pathlib import Path
+from urllib.parse import urlencode
+
+from selenium import webdriver
+from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.by import By
+from selenium.webdriver.support.ui import Select, WebDriverWait
+
+PAGE = Path(sys.argv[1]).resolve()
+NATIVE = str(Path(sys.argv[2]).resolve())
+SCREENSHOT = Path(sys.argv[3]) if len(sys.argv) > 3 else PAGE.with_name('mech-heat-page.png')
+
+results = {'passed': 0, 'failed': 0}
+
+
+def check(name, ok, detail=''):
+    results['passed' if ok else 'failed'] += 1
+    print(f"{'PASS' if ok else 'FAIL'} {name}{'' if ok or not detail else ': ' + str(detail)[:400]}")
+
+
+def native(*args):
+    """The program's standard output and error for these arguments."""
+    done = subprocess.run([NATIVE, *args], stdin=subprocess.DEVNULL, capture_output=True, text=True,
+                          check=False)
+    return done.stdout, done.stderr
+
+
+# The controls, in the page's order, named as the long options.
+CONTROLS = ('heatsinks', 'heatsink-type', 'coolant', 'environment', 'turns', 'runs', 'margin', 'seed',
+            'max-overheat')
+
+
+def in_order(given):
+    return [(name, given[name]) for name in CONTROLS if given.get(name)]
+
+
+def words(given):
+    return [word for name, value in in_order(given) for word in (f'--{name}', value)]
+
+
+options = webdriver.ChromeOptions()
+options.binary_location = '/usr/lib/chromium/chromium'
+for flag in ('--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+             '--disable-background-networking', '--disable-component-update', '--disable-sync',
+             f'--user-data-dir={tempfile.mkdtemp(prefix="mech-heat-chromium-")}',
+             '--window-size=1280,1000'):
+    options.add_argument(flag)
+driver = webdriver.Chrome(service=Service('/usr/bin/chromedriver'), options=options)
+
+
+def js(script, *args):
+    return driver.execute_script(script, *args)
+
+
+def text_of(element_id):
+    return js('return document.getElementById(arguments[0]).textContent', element_id)
+
+
+def state():
+    return js("return document.getElementById('json').dataset.state ?? ''")
+
+
+def wait_until_settled(timeout=300):
+    WebDriverWait(driver, timeout, poll_frequency=0.05).until(lambda _: state() != 'running')
+    return state()
+
+
+def narrations():
+    return js('return window.mechHeat.narrations')
+
+
+def wait_for_narration(before, timeout=120):
+    """The narration after `before` narrations."""
+    WebDriverWait(driver, timeout, poll_frequency=0.05).until(lambda _: narrations() > before)
+    return js('return window.mechHeat.narration')
+
+
+def set_controls(given):
+    """Every control from `given` (long option name to value), typed; the others emptied."""
+    for name in (name for name in CONTROLS if name != 'heatsink-type'):
+        field = driver.find_element(By.ID, name)
+        field.clear()
+        if given.get(name):
+            field.send_keys(given[name])
+    Select(driver.find_element(By.ID, 'heatsink-type')).select_by_value(
+        given.get('heatsink-type', ''))
+
+
+def run_with_controls(given):
+    set_controls(given)
+    driver.find_element(By.ID, 'run').click()
+    return wait_until_settled()
+
+
+def compare_batch(name, given):
+    """The page's JSON, SVG and text summary against the program's, and the hottest run narrated."""
+    before = narrations()
+    settled = run_with_controls(given)
+    args = words(given)
+    check(f'{name}: done', settled == 'done', text_of('json'))
+    answer = js('return window.mechHeat.batch') or {}
+    check(f'{name}: JSON as --json --jobs 1', text_of('json') == native(*args, '--json', '--jobs', '1')[0])
+    check(f'{name}: SVG as --svg -', answer.get('svg') == native(*args, '--svg', '-')[0])
+    check(f'{name}: text summary', text_of('summary') == native(*args)[0])
+    check(f'{name}: command line shown', text_of('command') == ' '.join(['mech-heat', *args]),
+          text_of('command'))
+    narration = wait_for_narration(before)
+    replay = narration['command'].split()[1:]
+    check(f'{name}: hottest run narrated as {narration["command"]}',
+          narration['text'] == native(*replay)[0] and '--run' in replay)
+    check(f'{name}: its run chart', narration['svg'] == native(*replay, '--svg', '-')[0])
+
+
+BATCH = {'runs': '20000', 'seed': '5', 'heatsinks': '12', 'heatsink-type': 'double', 'coolant': '80',
+         'environment': 'water', 'turns': '30'}
+SWEEP = {'heatsinks': '8..14/2', 'environment': 'water,space', 'runs': '3000', 'seed': '7',
+         'max-overheat': '10%', 'turns': '15'}
+
+try:
+    began = time.perf_counter()
+    driver.get(PAGE.as_uri())
+    WebDriverWait(driver, 30, poll_frequency=0.02).until(
+        lambda _: js('return window.mechHeat.times.ready'))
+    load = js("""const n = performance.getEntriesByType('navigation')[0];
+                 return {ready: window.mechHeat.times.ready, load: n.loadEventEnd};""")
+    print(f"load: worker ready {load['ready']:.0f} ms after navigation start, load event "
+          f"{load['load']:.0f} ms, driver.get {1000 * (time.perf_counter() - began):.0f} ms")
+    check('the page loads, offline, with its module in a worker', load['ready'] > 0)
+
+    # Same numbers as the program.
+    compare_batch('batch', BATCH)
+    compare_batch('sweep', SWEEP)
+    compare_batch('margin', {'margin': '1%', 'heatsinks': '11', 'seed': '3'})
+
+    # Any run of any design of the sweep.
+    before = narrations()
+    run_with_controls(SWEEP)
+    wait_for_narration(before)
+    for design, run in ((3, '17'), (6, '0')):
+        before = narrations()
+        Select(driver.find_element(By.ID, 'design')).select_by_value(str(design))
+        wait_for_narration(before)
+        field = driver.find_element(By.ID, 'run-index')
+        field.clear()
+        field.send_keys(run)
+        before = narrations()
+        driver.find_element(By.ID, 'narrate-run').click()
+        narration = wait_for_narration(before)
+        replay = narration['command'].split()[1:]
+        check(f'design {design}, run {run} narrated as {narration["command"]}',
+              narration['text'] == native(*replay)[0] and replay[3] == run)
+    field = driver.find_element(By.ID, 'run-index')
+    field.clear()
+    field.send_keys('12x')
+    driver.find_element(By.ID, 'narrate-run').click()
+    expected = native('--seed', '1', '--run', '12x')[1].splitlines()[0].removeprefix('mech-heat: ')
+    WebDriverWait(driver, 10).until(lambda _: text_of('run-index-error'))
+    check('a bad run index gets the message of --run', text_of('run-index-error') == expected,
+          text_of('run-index-error'))
+
+    # A link fills the controls and replays the result.
+    driver.get(PAGE.as_uri() + '#' + urlencode(in_order(BATCH)))
+    check('a link runs', wait_until_settled() == 'done')
+    check('a link fills the controls',
+          all(driver.find_element(By.ID, name).get_attribute('value') == value
+              for name, value in BATCH.items()))
+    check('a link gives the same JSON',
+          text_of('json') == native(*words(BATCH), '--json', '--jobs', '1')[0])
+    link = driver.find_element(By.ID, 'link').get_attribute('href')
+    check('the page links to its result', link.endswith('#' + urlencode(in_order(BATCH))), link)
+
+    # Stop: a long batch, stopped while it plays, and the page still works.
+    run_long = {'runs': '10000000000', 'seed': '1'}
+    set_controls(run_long)
+    driver.find_element(By.ID, 'run').click()
+    WebDriverWait(driver, 30, poll_frequency=0.05).until(
+        lambda _: float(driver.find_element(By.ID, 'progress').get_attribute('value')) > 0)
+    asked = time.perf_counter()
+    check('the page answers while a batch plays', js('return 6 * 7') == 42
+          and time.perf_counter() - asked < 0.5)
+    driver.find_element(By.ID, 'stop').click()
+    check('Stop ends the batch', wait_until_settled(5) == 'error' and 'stopped' in text_of('json'))
+    check('a run after Stop', run_with_controls({'runs': '1000', 'seed': '2'}) == 'done')
+
+    # Bad input: the program's message beside its control, and nothing runs.
+    for name, value in (('heatsinks', 'abc'), ('heatsinks', '5..2'), ('environment', 'lava'),
+                        ('turns', '0'), ('margin', '0.7'), ('seed', '-1'), ('max-overheat', '200%')):
+        given = {'runs': '1000', 'seed': '1', name: value}
+        run_with_controls(given)
+        message = native(*words(given))[1].splitlines()[0].removeprefix('mech-heat: ')
+        shown = text_of(f'{name}-error')
+        check(f'--{name} {value}: "{message}" beside its control, nothing run',
+              shown == message and state() == 'error' and js('return window.mechHeat.progressed') == 0
+              and driver.find_element(By.ID, 'result').get_attribute('hidden') is not None
+              and driver.find_element(By.ID, 'progress').get_attribute('value') == '0', shown)
+
+    # Speed: turns per second of a batch in the page against the program on one thread.
+    speed = {'runs': '2000000', 'seed': '9'}
+    turns = 2_000_000 * 10
+    page_s, native_s = [], []
+    for _ in range(3):
+        run_with_controls(speed)
+        page_s.append(js('return window.mechHeat.times.lastRunMs') / 1000)
+        began = time.perf_counter()
+        native(*words(speed), '--json', '--jobs', '1')
+        native_s.append(time.perf_counter() - began)
+    ratio = min(page_s) / min(native_s)
+    print(f'speed: page {turns / min(page_s) / 1e6:.1f} million turns/s, native --jobs 1 '
+          f'{turns / min(native_s) / 1e6:.1f} million turns/s, page takes {ratio:.2f}x as long')
+    check('the page plays within 2x of the program on one thread', ratio < 2.0, f'{ratio:.2f}x')
+
+    # Readable from 360 to 1600 pixels wide: nothing wider than the window.
+    run_with_controls(SWEEP)
+    for width in (360, 1600):
+        driver.set_window_size(width, 1000)
+        scroll = js('return document.documentElement.scrollWidth')
+        inner = js('return window.innerWidth')
+        check(f'{width} px wide: no sideways scrolling', scroll <= inner, f'{scroll} > {inner}')
+    driver.set_window_size(1280, 1000)
+    before = narrations()
+    run_with_controls(BATCH)
+    wait_for_narration(before)
+    height = js('return document.documentElement.scrollHeight')
+    driver.set_window_size(1280, min(height, 2400))
+    SCREENSHOT.parent.mkdir(parents=True, exist_ok=True)
+    check(f'screenshot {SCREENSHOT}', driver.save_screenshot(str(SCREENSHOT)))
+finally:
+    driver.quit()
+
+print(f"{results['passed']} passed, {results['failed']} failed")
+sys.exit(1 if results['failed'] else 0)

@@ -1,0 +1,110 @@
+// The page's worker: it instantiates the engine's module and plays what the
+// page asks for, so that the page stays responsive; the page stops a run by
+// terminating the worker.
+//
+// In:  {module}                         the compiled module, once
+//      {id, run: [word, ...]}           a command line, as mech-heat takes it
+//      {id, narrate: {design, run}}     a run of the last batch's design
+// Out: {type: 'ready', ms}
+//      {type: 'progress', done, total}  runs played of a batch so far
+//      {type: 'result', id, status, ms, message, text, json, svg, command}
+//      {type: 'failure', id, message}   the module trapped; use a new worker
+'use strict';
+
+let engine = null;
+const memory = () => engine.memory.buffer;  // views of it go stale when it grows
+
+// The WASI calls the module imports: text on standard output and error goes
+// to the console, there is no environment and no file; the clocks are the
+// browser's.
+const wasi = {
+  fd_write(fd, iovs, count, written) {
+    const view = new DataView(memory());
+    let total = 0;
+    let text = '';
+    for (let i = 0; i < count; i++) {
+      const data = view.getUint32(iovs + 8 * i, true);
+      const size = view.getUint32(iovs + 8 * i + 4, true);
+      text += new TextDecoder().decode(new Uint8Array(memory(), data, size));
+      total += size;
+    }
+    if (text) (fd === 2 ? console.error : console.log)(text);
+    view.setUint32(written, total, true);
+    return 0;
+  },
+  fd_seek: () => 70,  // ESPIPE
+  fd_close: () => 0,
+  environ_sizes_get(count, size) {
+    const view = new DataView(memory());
+    view.setUint32(count, 0, true);
+    view.setUint32(size, 0, true);
+    return 0;
+  },
+  environ_get: () => 0,
+  clock_time_get(clock, precision, time) {  // nanoseconds: 0 realtime, else monotonic
+    const ms = clock === 0 ? Date.now() : performance.timeOrigin + performance.now();
+    new DataView(memory()).setBigUint64(time, BigInt(Math.round(ms * 1e6)), true);
+    return 0;
+  },
+  proc_exit(code) { throw new Error(`the module exited with status ${code}`); },
+};
+
+const imports = {
+  wasi_snapshot_preview1: wasi,
+  env: { progress: (done, total) => postMessage({ type: 'progress', done, total }) },
+};
+
+const encoder = new TextEncoder();
+const decoder = new TextDecoder();
+
+// Calls `call(pointer, size)` with `text` copied into the module's memory.
+function withText(text, call) {
+  const bytes = encoder.encode(text);
+  const pointer = engine.mh_alloc(Math.max(bytes.length, 1));
+  new Uint8Array(memory(), pointer, bytes.length).set(bytes);
+  try {
+    return call(pointer, bytes.length);
+  } finally {
+    engine.mh_free(pointer);
+  }
+}
+
+const partNames = ['message', 'text', 'json', 'svg', 'command'];
+
+function parts() {
+  const result = {};
+  partNames.forEach((name, index) => {
+    const span = engine.mh_part(index);
+    const view = new DataView(memory());
+    const data = view.getUint32(span, true);
+    const size = view.getUint32(span + 4, true);
+    result[name] = decoder.decode(new Uint8Array(memory(), data, size));
+  });
+  return result;
+}
+
+let ready = null;
+
+onmessage = async ({ data }) => {
+  if (data.module) {
+    const start = performance.now();
+    ready = WebAssembly.instantiate(data.module, imports).then((instance) => {
+      engine = instance.exports;
+      engine._initialize();
+      postMessage({ type: 'ready', ms: performance.now() - start });
+    });
+    return;
+  }
+  try {
+    await ready;
+    const start = performance.now();
+    const status = data.run
+      ? withText(data.run.map((word) => word + '\0').join(''), engine.mh_run)
+      : withText(data.narrate.run, (pointer, size) =>
+          engine.mh_narrate(data.narrate.design, pointer, size));
+    const ms = performance.now() - start;
+    postMessage({ type: 'result', id: data.id, status, ms, ...parts() });
+  } catch (error) {
+    postMessage({ type: 'failure', id: data.id, message: String(error) });
+  }
+};
