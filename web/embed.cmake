@@ -3,6 +3,7 @@
 # Writes the page: the template with @WORKER_JS@, @VERSION@ and @MODULE_BASE64@
 # replaced by the worker's script, the version and the module in base64,
 # with CMake alone.
+cmake_minimum_required(VERSION 3.25)
 set(alphabet "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/")
 
 file(READ "${MODULE}" hex HEX)  # two lowercase hex digits a byte
