@@ -71,6 +71,21 @@ void BasicHeatHistogram<L, B>::merge(const BasicHeatHistogram& other) {
 }
 
 template <int L, int B>
+std::uint64_t* BasicHeatHistogram<L, B>::binsThrough(std::size_t bin) {
+  if (bin >= bins_.size()) {
+    bins_.resize(bin + 1);
+  }
+  return bins_.data();
+}
+
+template <int L, int B>
+void BasicHeatHistogram<L, B>::addCounted(std::uint64_t values, double min, double max) {
+  min_ = count_ == 0 ? min : std::min(min_, min);
+  max_ = std::max(max_, max);
+  count_ += values;
+}
+
+template <int L, int B>
 double BasicHeatHistogram<L, B>::percentile(double fraction) const {
   const auto rank = std::max<std::uint64_t>(
       1, static_cast<std::uint64_t>(std::ceil(fraction * static_cast<double>(count_))));
