@@ -1,11 +1,14 @@
-// Simulated turns per second: one silent turn after another on one thread,
-// and whole batches of the default mech on 1 and 2 threads.
+// Nanoseconds per simulated turn on one thread: one silent turn after
+// another, and a block of runs of the default mech with each engine the
+// processor runs, the scalar one among them; whole batches on 1 and 2 threads.
 
 #include <benchmark/benchmark.h>
 
+#include <cstddef>
 #include <cstdint>
 
 #include "heat/mech_heat_system.hpp"
+#include "parallel_batch.hpp"
 #include "simulation/batch.hpp"
 #include "simulation/run_random.hpp"
 #include "simulation/turn.hpp"
@@ -18,9 +21,9 @@ void silentTurns(benchmark::State& state) {
   const heat::MechHeatSystem start;
   heat::MechHeatSystem mech = start;
   const simulation::SilentEvents events{mech};
-  batch::RunRandom random{1, 0};
+  simulation::RunRandom random{1, 0};
   int turn = 0;
-  while (state.KeepRunning()) {
+  for (auto _ : state) {
     simulation::playTurn(events, random.drawTurn());
     benchmark::DoNotOptimize(mech.totalHeat);
     if (++turn == kTurnsPerRun) {
@@ -32,13 +35,29 @@ void silentTurns(benchmark::State& state) {
 }
 BENCHMARK(silentTurns);
 
+// A block of the program's batch: 6553 runs of 10 turns. Items are turns;
+// the time per item is the time per turn.
+void engineTurns(benchmark::State& state) {
+  const auto engine = static_cast<simulation::Engine>(state.range(0));
+  state.SetLabel(std::string{simulation::kEngineNames.at(static_cast<std::size_t>(engine))});
+  if (!simulation::engineAvailable(engine)) {
+    state.SkipWithError("this processor does not run it");
+    return;
+  }
+  const simulation::BatchSettings settings{heat::MechHeatSystem{}, kTurnsPerRun, 6'553, 1};
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(simulation::playRuns(settings, 0, settings.runs, engine));
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(settings.runs) *
+                          kTurnsPerRun);
+}
+BENCHMARK(engineTurns)->ArgName("engine")->DenseRange(0, 3);
+
 void wholeBatch(benchmark::State& state) {
-  batch::Settings settings;
-  settings.turns = kTurnsPerRun;
-  settings.runs = 1'000'000;
-  settings.jobs = static_cast<unsigned>(state.range(0));
-  while (state.KeepRunning()) {
-    benchmark::DoNotOptimize(batch::play(settings));
+  const simulation::BatchSettings settings{heat::MechHeatSystem{}, kTurnsPerRun, 1'000'000, 1};
+  const auto jobs = static_cast<unsigned>(state.range(0));
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(playInParallel(settings, jobs));
   }
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(settings.runs) *
                           kTurnsPerRun);
