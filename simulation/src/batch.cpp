@@ -119,7 +119,7 @@ lanes::Histogram inLanes(Histogram& histogram) {
 
 template <typename Histogram>
 void addLanes(Histogram& histogram, const lanes::Histogram& lanes, std::uint64_t runs) {
-  histogram.addCounted(runs, std::ranges::min(lanes.min), std::ranges::max(lanes.max));
+  histogram.setCounted(runs, std::ranges::min(lanes.min), std::ranges::max(lanes.max));
 }
 
 std::uint64_t sum(const std::uint64_t (&counts)[lanes::kLanes]) {
@@ -251,8 +251,7 @@ std::vector<int> evenlySpacedTurns(int turns, int count) {
 
 bool engineAvailable(Engine engine) {
 #if MECH_HEAT_VECTOR_ENGINES
-  static const std::array<bool, kEngineNames.size()> available = processorEngines();
-  return available.at(static_cast<std::size_t>(engine));
+  return processorEngines().at(static_cast<std::size_t>(engine));
 #else
   return engine == Engine::Scalar;
 #endif

@@ -72,17 +72,15 @@ void BasicHeatHistogram<L, B>::merge(const BasicHeatHistogram& other) {
 
 template <int L, int B>
 std::uint64_t* BasicHeatHistogram<L, B>::binsThrough(std::size_t bin) {
-  if (bin >= bins_.size()) {
-    bins_.resize(bin + 1);
-  }
+  bins_.resize(bin + 1);
   return bins_.data();
 }
 
 template <int L, int B>
-void BasicHeatHistogram<L, B>::addCounted(std::uint64_t values, double min, double max) {
-  min_ = count_ == 0 ? min : std::min(min_, min);
-  max_ = std::max(max_, max);
-  count_ += values;
+void BasicHeatHistogram<L, B>::setCounted(std::uint64_t values, double min, double max) {
+  count_ = values;
+  min_ = min;
+  max_ = max;
 }
 
 template <int L, int B>

@@ -17,11 +17,11 @@ class BasicHeatHistogram {
   void add(double heat);
   void merge(const BasicHeatHistogram& other);
 
-  // For an engine that counts many values at once: the counts, made to hold
-  // `bin`, for it to increment; then how many values it counted (at least
-  // one) and their extremes.
+  // For an engine that fills a histogram that had no value: the counts,
+  // made to end with `bin`, beyond the last one, for it to increment; then
+  // how many values it counted (at least one) and their extremes.
   [[nodiscard]] std::uint64_t* binsThrough(std::size_t bin);
-  void addCounted(std::uint64_t values, double min, double max);
+  void setCounted(std::uint64_t values, double min, double max);
 
   [[nodiscard]] std::uint64_t count() const { return count_; }
   [[nodiscard]] double min() const { return min_; }
