@@ -77,21 +77,16 @@ BatchTally playScalar(const BatchSettings& settings, std::uint64_t first, std::u
 std::array<bool, kEngineNames.size()> processorEngines() {
   __builtin_cpu_init();
 #if defined(__clang__)  // which knows no names of levels
-  const std::array<int, kEngineNames.size()> has{
-      1, __builtin_cpu_supports("sse4.2") & __builtin_cpu_supports("popcnt"),
-      __builtin_cpu_supports("avx2") & __builtin_cpu_supports("bmi2") &
-          __builtin_cpu_supports("fma"),
-      __builtin_cpu_supports("avx512f") & __builtin_cpu_supports("avx512bw") &
-          __builtin_cpu_supports("avx512dq") & __builtin_cpu_supports("avx512vl") &
-          __builtin_cpu_supports("avx512cd")};
+  return {true, __builtin_cpu_supports("sse4.2") && __builtin_cpu_supports("popcnt"),
+          __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2") &&
+              __builtin_cpu_supports("fma"),
+          __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+              __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl") &&
+              __builtin_cpu_supports("avx512cd")};
 #else
-  const std::array<int, kEngineNames.size()> has{1, __builtin_cpu_supports("x86-64-v2"),
-                                                 __builtin_cpu_supports("x86-64-v3"),
-                                                 __builtin_cpu_supports("x86-64-v4")};
+  return {true, __builtin_cpu_supports("x86-64-v2") != 0, __builtin_cpu_supports("x86-64-v3") != 0,
+          __builtin_cpu_supports("x86-64-v4") != 0};
 #endif
-  std::array<bool, kEngineNames.size()> available{};
-  std::ranges::transform(has, available.begin(), [](int supported) { return supported != 0; });
-  return available;
 }
 
 // The vector engines play runs from a mech with nothing pending, at least a
@@ -165,12 +160,17 @@ BatchTally playVector(const BatchSettings& settings, std::uint64_t first, std::u
                  &finalHeat,
                  tally.hottest.run,
                  tally.hottest.finalHeat};
+  // Each selector's destination and damage, as the model's own steps give them.
+  std::array<float, lanes::kSelectorCount> factors{};
+  std::array<float, lanes::kSelectorCount> damage{};
   for (std::size_t selector = 0; selector < lanes::kSelectorCount; ++selector) {
     const TurnDraws draws{0, 0, static_cast<int>(selector)};
-    job.factors[selector] = heat::environmentFactor(destination(draws));
+    factors.at(selector) = heat::environmentFactor(destination(draws));
     heat::MechHeatSystem undamaged;
-    job.damage[selector] = damageHeatsinks(undamaged, draws.selector);
+    damage.at(selector) = damageHeatsinks(undamaged, draws.selector);
   }
+  std::ranges::copy(factors, std::begin(job.factors));
+  std::ranges::copy(damage, std::begin(job.damage));
   playLanes(job);
   for (std::size_t turn = 0; turn < turns; ++turn) {
     const lanes::TurnLanes& played = turnLanes[turn];

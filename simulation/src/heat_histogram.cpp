@@ -77,6 +77,7 @@ std::uint64_t* BasicHeatHistogram<L, B>::binsThrough(std::size_t bin) {
 }
 
 template <int L, int B>
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): how many, then least and largest
 void BasicHeatHistogram<L, B>::setCounted(std::uint64_t values, double min, double max) {
   count_ = values;
   min_ = min;

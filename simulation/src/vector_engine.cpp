@@ -14,6 +14,10 @@
 #error "MECH_HEAT_TARGET must name the instruction set this file is compiled for"
 #endif
 
+// The lanes are indexed by the loops the compiler vectorises, the records of
+// vector_engine.hpp hold plain arrays and pointers: std::array's operator[]
+// or std::span would be inline functions shared with other files.
+// NOLINTBEGIN(cppcoreguidelines-pro-bounds-constant-array-index,cppcoreguidelines-pro-bounds-pointer-arithmetic)
 namespace simulation::MECH_HEAT_TARGET {
 namespace {
 
@@ -59,6 +63,13 @@ std::uint32_t take(std::uint32_t& fraction, std::uint32_t range) {
 }
 
 double smaller(double a, double b) { return b < a ? b : a; }
+
+// The liters a turn draws: none from an empty tank, the smaller of the two.
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): the draws in their order
+std::int32_t coolantUsed(std::uint32_t selector, std::uint32_t liters, std::int32_t coolant) {
+  const auto wanted = static_cast<std::int32_t>(liters);
+  return selector <= kLastSelectorToDraw ? (wanted < coolant ? wanted : coolant) : 0;
+}
 
 // What each lane's run carries from turn to turn.
 struct Runs {
@@ -128,7 +139,7 @@ template <int LinearBinsPerUnit, int BinBitsPerDoubling>
 std::uint64_t binOf(double heat) {
   constexpr double kLinearEnd = 64.0;
   constexpr int kDroppedBits = 52 - BinBitsPerDoubling;
-  constexpr std::uint64_t kLinear = 64U * LinearBinsPerUnit;
+  constexpr std::uint64_t kLinear = std::uint64_t{64} * LinearBinsPerUnit;
   constexpr std::uint64_t kLogarithmicStart =
       __builtin_bit_cast(std::uint64_t, kLinearEnd) >> kDroppedBits;
   const std::uint64_t linear =
@@ -153,8 +164,8 @@ void addHeats(Histogram& histogram, const double (&heat)[kLanes], std::size_t la
     top = bits > top ? bits : top;
     const double low = histogram.min[lane];
     const double high = histogram.max[lane];
-    histogram.min[lane] = counted & (value < low) ? value : low;
-    histogram.max[lane] = counted & (high < value) ? value : high;
+    histogram.min[lane] = (counted & (value < low)) ? value : low;
+    histogram.max[lane] = (counted & (high < value)) ? value : high;
   }
   const std::uint64_t topBin =
       binOf<LinearBinsPerUnit, BinBitsPerDoubling>(__builtin_bit_cast(double, top));
@@ -167,6 +178,7 @@ void addHeats(Histogram& histogram, const double (&heat)[kLanes], std::size_t la
 }
 
 struct Tables {
+  std::uint64_t mixedSeed;
   float factors[lanes::kEnvironmentCount];
   float damage[lanes::kSelectorCount];
 };
@@ -187,12 +199,8 @@ void playTurn(const Job& job, const Tables& tables, Runs& runs, const Draws& dra
     const float damageDone = tables.damage[selector];
     const float factor = liters <= kMostLitersToMove ? destinationFactor : runs.factor[lane];
     runs.factor[lane] = factor;
-    // Drawing from an empty tank draws nothing: the smaller of the two is 0.
-    const std::int32_t coolant = runs.coolant[lane];
-    const auto wanted = static_cast<std::int32_t>(liters);
-    const std::int32_t used =
-        selector <= kLastSelectorToDraw ? (wanted < coolant ? wanted : coolant) : 0;
-    runs.coolant[lane] = coolant - used;
+    const std::int32_t used = coolantUsed(selector, liters, runs.coolant[lane]);
+    runs.coolant[lane] -= used;
     // -0 when nothing is drawn, where the model keeps +0: the same rate.
     const double coolantCooling = -kCoolingPerLiter * static_cast<double>(used);
     const float damage =
@@ -234,15 +242,15 @@ void playTurn(const Job& job, const Tables& tables, Runs& runs, const Draws& dra
 
 // Runs group .. group + kLanes - 1, the first `lanes` of them counted.
 template <bool kFull>
-void playGroup(Job& job, const Tables& tables, std::uint64_t mixedSeed, std::uint64_t group,
-               std::size_t rest) {
+void playGroup(Job& job, const Tables& tables, std::uint64_t group) {
+  const auto rest = static_cast<std::size_t>(job.end - group);
   const std::size_t lanes = kFull ? kLanes : rest;
   Runs runs{};
   for (std::size_t lane = 0; lane < kLanes; ++lane) {
     const std::uint64_t run = group + lane;
     const std::uint64_t increment = (run << 1U) | 1U;
     runs.increment[lane] = increment;
-    const std::uint64_t state = increment + splitMix64(mixedSeed + run);
+    const std::uint64_t state = increment + splitMix64(tables.mixedSeed + run);
     runs.random[lane] = state * kMultiplier + increment;
     runs.heat[lane] = job.totalHeat;
     runs.damage[lane] = job.heatsinkDamage;
@@ -277,20 +285,21 @@ void playGroup(Job& job, const Tables& tables, std::uint64_t mixedSeed, std::uin
 
 void playLanes(Job& job) {
   Tables tables{};
+  tables.mixedSeed = splitMix64(job.seed);
   for (std::size_t entry = 0; entry < lanes::kEnvironmentCount; ++entry) {
     tables.factors[entry] = job.factors[entry];
   }
   for (std::size_t entry = 0; entry < lanes::kSelectorCount; ++entry) {
     tables.damage[entry] = job.damage[entry];
   }
-  const std::uint64_t mixedSeed = splitMix64(job.seed);
   std::uint64_t group = job.first;
   for (; job.end - group >= kLanes; group += kLanes) {
-    playGroup<true>(job, tables, mixedSeed, group, kLanes);
+    playGroup<true>(job, tables, group);
   }
   if (group < job.end) {
-    playGroup<false>(job, tables, mixedSeed, group, static_cast<std::size_t>(job.end - group));
+    playGroup<false>(job, tables, group);
   }
 }
 
 }  // namespace simulation::MECH_HEAT_TARGET
+// NOLINTEND(cppcoreguidelines-pro-bounds-constant-array-index,cppcoreguidelines-pro-bounds-pointer-arithmetic)

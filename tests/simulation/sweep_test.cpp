@@ -141,6 +141,9 @@ TEST(Sweep, StopsAtTheFirstCheckThatMeetsTheMargin) {
   EXPECT_EQ(checkpoints(settings),
             (std::vector<std::uint64_t>{13'106, 26'212, 52'424, 104'848, 200'000}));
   EXPECT_THROW(checkSweepSettings({{}, 10, 5, 3, {}}), std::invalid_argument);
+  EXPECT_THROW(
+      checkSweepSettings({std::vector<heat::MechHeatSystem>(kMaxDesigns + 1), 10, 5, 3, {}}),
+      std::invalid_argument);
   EXPECT_THROW(checkSweepSettings({{heat::MechHeatSystem{}}, 10, 5, 3, 0.0}),
                std::invalid_argument);
   EXPECT_THROW(checkSweepSettings({{heat::MechHeatSystem{}}, 10, 5, 3, 0.51}),
