@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "heat/mech_heat_system.hpp"
 #include "parallel_batch.hpp"
@@ -23,7 +24,7 @@ void silentTurns(benchmark::State& state) {
   const simulation::SilentEvents events{mech};
   simulation::RunRandom random{1, 0};
   int turn = 0;
-  for (auto _ : state) {
+  while (state.KeepRunning()) {
     simulation::playTurn(events, random.drawTurn());
     benchmark::DoNotOptimize(mech.totalHeat);
     if (++turn == kTurnsPerRun) {
@@ -45,7 +46,7 @@ void engineTurns(benchmark::State& state) {
     return;
   }
   const simulation::BatchSettings settings{heat::MechHeatSystem{}, kTurnsPerRun, 6'553, 1};
-  for (auto _ : state) {
+  while (state.KeepRunning()) {
     benchmark::DoNotOptimize(simulation::playRuns(settings, 0, settings.runs, engine));
   }
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(settings.runs) *
@@ -56,7 +57,7 @@ BENCHMARK(engineTurns)->ArgName("engine")->DenseRange(0, 3);
 void wholeBatch(benchmark::State& state) {
   const simulation::BatchSettings settings{heat::MechHeatSystem{}, kTurnsPerRun, 1'000'000, 1};
   const auto jobs = static_cast<unsigned>(state.range(0));
-  for (auto _ : state) {
+  while (state.KeepRunning()) {
     benchmark::DoNotOptimize(playInParallel(settings, jobs));
   }
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(settings.runs) *
