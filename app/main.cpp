@@ -5,6 +5,7 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <stdexcept>
 #include <thread>
 #include <variant>
 
@@ -16,6 +17,7 @@
 #include "reports/json_report.hpp"
 #include "reports/svg_report.hpp"
 #include "reports/text_report.hpp"
+#include "simulation/batch.hpp"
 #include "simulation/narrated_run.hpp"
 #include "simulation/sweep.hpp"
 #include "terminal.hpp"
@@ -125,7 +127,16 @@ int run(int argc, char* argv[]) {
                       : command_line::version());
     return outputWritten() ? 0 : 1;
   }
-  return options.batch() ? playBatch(options) : playNarrated(options);
+  if (!options.batch()) {
+    return playNarrated(options);
+  }
+  try {
+    static_cast<void>(simulation::selectedEngine());
+  } catch (const std::invalid_argument& refused) {
+    std::cerr << "mech-heat: " << refused.what() << "\n";
+    return 2;
+  }
+  return playBatch(options);
 }
 
 }  // namespace

@@ -2,11 +2,18 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdlib>
+#include <iterator>
+#include <limits>
+#include <numeric>
 #include <string>
 
 #include "simulation/refuse.hpp"
 #include "simulation/run_random.hpp"
 #include "simulation/sweep.hpp"
+#if MECH_HEAT_VECTOR_ENGINES
+#include "vector_engine.hpp"
+#endif
 
 namespace simulation {
 namespace {
@@ -46,6 +53,146 @@ constexpr std::uint64_t kTurnsPerBlock = 1U << 16U;
   }
   ++tally.runs;
 }
+
+// Plays runs [first, end) one after another.
+BatchTally playScalar(const BatchSettings& settings, std::uint64_t first, std::uint64_t end) {
+  BatchTally tally;
+  const auto turns = static_cast<std::size_t>(settings.turns);
+  tally.perTurn.resize(turns);
+  std::vector<int> charted(turns, -1);
+  const std::vector<int> chartedTurnNumbers = chartedTurns(settings.turns);
+  for (std::size_t chart = 0; chart < chartedTurnNumbers.size(); ++chart) {
+    charted[static_cast<std::size_t>(chartedTurnNumbers[chart] - 1)] = static_cast<int>(chart);
+  }
+  tally.turnHeat.resize(chartedTurnNumbers.size());
+  for (std::uint64_t run = first; run < end; ++run) {
+    playRun(settings, run, charted, tally);
+  }
+  return tally;
+}
+
+#if MECH_HEAT_VECTOR_ENGINES
+
+// Which engines the processor can run, in the order of Engine.
+std::array<bool, kEngineNames.size()> processorEngines() {
+  __builtin_cpu_init();
+#if defined(__clang__)  // which knows no names of levels
+  return {true, __builtin_cpu_supports("sse4.2") && __builtin_cpu_supports("popcnt"),
+          __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2") &&
+              __builtin_cpu_supports("fma"),
+          __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+              __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl") &&
+              __builtin_cpu_supports("avx512cd")};
+#else
+  return {true, __builtin_cpu_supports("x86-64-v2") != 0, __builtin_cpu_supports("x86-64-v3") != 0,
+          __builtin_cpu_supports("x86-64-v4") != 0};
+#endif
+}
+
+// The vector engines play runs from a mech with nothing pending, at least a
+// lane's worth of runs, and no longer than a block's turns: their tally
+// takes memory for each turn.
+bool playableInLanes(const BatchSettings& settings, std::uint64_t first, std::uint64_t end) {
+  constexpr int kMostTurns = static_cast<int>(kTurnsPerBlock);
+  return first + lanes::kLanes <= end && settings.turns <= kMostTurns &&
+         settings.mech.pendingHeat == 0.0 && settings.mech.coolantCooling == 0.0;
+}
+
+template <typename Histogram>
+void grow(lanes::Histogram& lanes, std::uint64_t bin) {
+  auto& histogram = *static_cast<Histogram*>(lanes.owner);
+  lanes.bins = histogram.binsThrough(static_cast<std::size_t>(bin));
+  lanes.size = histogram.bins().size();
+}
+
+template <typename Histogram>
+lanes::Histogram inLanes(Histogram& histogram) {
+  lanes::Histogram lanes{nullptr, 0, &histogram, grow<Histogram>, {}, {}};
+  std::ranges::fill(lanes.min, std::numeric_limits<double>::infinity());
+  return lanes;
+}
+
+template <typename Histogram>
+void addLanes(Histogram& histogram, const lanes::Histogram& lanes, std::uint64_t runs) {
+  histogram.setCounted(runs, std::ranges::min(lanes.min), std::ranges::max(lanes.max));
+}
+
+std::uint64_t sum(const std::uint64_t (&counts)[lanes::kLanes]) {
+  return std::accumulate(std::begin(counts), std::end(counts), std::uint64_t{0});
+}
+
+// Plays runs [first, end) with a vector engine.
+BatchTally playVector(const BatchSettings& settings, std::uint64_t first, std::uint64_t end,
+                      void (*playLanes)(lanes::Job&)) {
+  const heat::MechHeatSystem& mech = settings.mech;
+  BatchTally tally;
+  const auto turns = static_cast<std::size_t>(settings.turns);
+  tally.perTurn.resize(turns);
+  const std::vector<int> charted = chartedTurns(settings.turns);
+  tally.turnHeat.resize(charted.size());
+  std::vector<lanes::Histogram> charts;
+  charts.reserve(charted.size());
+  std::vector<lanes::TurnLanes> turnLanes(turns);
+  for (std::size_t chart = 0; chart < charted.size(); ++chart) {
+    turnLanes[static_cast<std::size_t>(charted[chart] - 1)].chart =
+        &charts.emplace_back(inLanes(tally.turnHeat[chart]));
+  }
+  lanes::Histogram finalHeat = inLanes(tally.finalHeat);
+  // The heatsinks' multiplier as the model's cooling applies it to one heatsink.
+  heat::MechHeatSystem probe;
+  probe.heatsinkType = mech.heatsinkType;
+  probe.heatsinkCount = 1;
+  lanes::Job job{settings.seed,
+                 first,
+                 end,
+                 mech.totalHeat,
+                 mech.heatsinkDamage,
+                 mech.baseCoolingFactor,
+                 mech.coolantLiters,
+                 mech.overheated,
+                 mech.criticalTemperature,
+                 static_cast<double>(mech.heatsinkCount),
+                 -probe.computeHeatRateSilently().cooling,
+                 {},
+                 {},
+                 turnLanes.data(),
+                 turns,
+                 &finalHeat,
+                 tally.hottest.run,
+                 tally.hottest.finalHeat};
+  // Each selector's destination and damage, as the model's own steps give them.
+  std::array<float, lanes::kSelectorCount> factors{};
+  std::array<float, lanes::kSelectorCount> damage{};
+  for (std::size_t selector = 0; selector < lanes::kSelectorCount; ++selector) {
+    const TurnDraws draws{0, 0, static_cast<int>(selector)};
+    factors.at(selector) = heat::environmentFactor(destination(draws));
+    heat::MechHeatSystem undamaged;
+    damage.at(selector) = damageHeatsinks(undamaged, draws.selector);
+  }
+  std::ranges::copy(factors, std::begin(job.factors));
+  std::ranges::copy(damage, std::begin(job.damage));
+  playLanes(job);
+  for (std::size_t turn = 0; turn < turns; ++turn) {
+    const lanes::TurnLanes& played = turnLanes[turn];
+    tally.perTurn[turn] =
+        TurnTally{sum(played.overheated),     sum(played.critical),     sum(played.coolantEmpty),
+                  sum(played.everOverheated), sum(played.everCritical), played.heatSum,
+                  played.heatSquares};
+  }
+  tally.runs = end - first;
+  for (std::size_t chart = 0; chart < charted.size(); ++chart) {
+    addLanes(tally.turnHeat[chart], charts[chart], tally.runs);
+  }
+  addLanes(tally.finalHeat, finalHeat, tally.runs);
+  tally.hottest = HottestRun{job.hottestRun, job.hottestHeat};
+  return tally;
+}
+
+// Each vector engine, in the order of Engine.
+constexpr std::array<void (*)(lanes::Job&), kEngineNames.size() - 1> kVectorEngines{
+    sse4::playLanes, avx2::playLanes, avx512::playLanes};
+
+#endif
 
 void require(bool holds, const char* field, const char* what) {
   if (!holds) {
@@ -102,20 +249,52 @@ std::vector<int> evenlySpacedTurns(int turns, int count) {
   return chosen;
 }
 
+bool engineAvailable(Engine engine) {
+#if MECH_HEAT_VECTOR_ENGINES
+  return processorEngines().at(static_cast<std::size_t>(engine));
+#else
+  return engine == Engine::Scalar;
+#endif
+}
+
+Engine selectedEngine() {
+  constexpr std::array kEngines{Engine::Scalar, Engine::Sse4, Engine::Avx2, Engine::Avx512};
+  std::vector<Engine> available;
+  std::ranges::copy_if(kEngines, std::back_inserter(available), engineAvailable);
+  const auto nameOf = [](Engine engine) {
+    return kEngineNames.at(static_cast<std::size_t>(engine));
+  };
+  // Read only: nothing here sets the environment.
+  const char* named = std::getenv("MECH_HEAT_ENGINE");  // NOLINT(concurrency-mt-unsafe)
+  const std::string_view name = named == nullptr ? "" : named;
+  if (name.empty()) {
+    return available.back();
+  }
+  const auto found = std::ranges::find(available, name, nameOf);
+  if (found == available.end()) {
+    std::string names;
+    for (const Engine engine : available) {
+      names.append(names.empty() ? "" : ", ").append(nameOf(engine));
+    }
+    refuse("MECH_HEAT_ENGINE=" + std::string{name} + " names no engine this processor runs (" +
+           names + ")");
+  }
+  return *found;
+}
+
 BatchTally playRuns(const BatchSettings& settings, std::uint64_t first, std::uint64_t end) {
-  BatchTally tally;
-  const auto turns = static_cast<std::size_t>(settings.turns);
-  tally.perTurn.resize(turns);
-  std::vector<int> charted(turns, -1);
-  const std::vector<int> chartedTurnNumbers = chartedTurns(settings.turns);
-  for (std::size_t chart = 0; chart < chartedTurnNumbers.size(); ++chart) {
-    charted[static_cast<std::size_t>(chartedTurnNumbers[chart] - 1)] = static_cast<int>(chart);
+  return playRuns(settings, first, end, selectedEngine());
+}
+
+BatchTally playRuns(const BatchSettings& settings, std::uint64_t first, std::uint64_t end,
+                    [[maybe_unused]] Engine engine) {
+#if MECH_HEAT_VECTOR_ENGINES
+  if (engine != Engine::Scalar && playableInLanes(settings, first, end)) {
+    return playVector(settings, first, end,
+                      kVectorEngines.at(static_cast<std::size_t>(engine) - 1));
   }
-  tally.turnHeat.resize(chartedTurnNumbers.size());
-  for (std::uint64_t run = first; run < end; ++run) {
-    playRun(settings, run, charted, tally);
-  }
-  return tally;
+#endif
+  return playScalar(settings, first, end);
 }
 
 BatchBlocks::BatchBlocks(int turns,

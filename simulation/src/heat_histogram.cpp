@@ -71,6 +71,20 @@ void BasicHeatHistogram<L, B>::merge(const BasicHeatHistogram& other) {
 }
 
 template <int L, int B>
+std::uint64_t* BasicHeatHistogram<L, B>::binsThrough(std::size_t bin) {
+  bins_.resize(bin + 1);
+  return bins_.data();
+}
+
+template <int L, int B>
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): how many, then least and largest
+void BasicHeatHistogram<L, B>::setCounted(std::uint64_t values, double min, double max) {
+  count_ = values;
+  min_ = min;
+  max_ = max;
+}
+
+template <int L, int B>
 double BasicHeatHistogram<L, B>::percentile(double fraction) const {
   const auto rank = std::max<std::uint64_t>(
       1, static_cast<std::uint64_t>(std::ceil(fraction * static_cast<double>(count_))));

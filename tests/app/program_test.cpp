@@ -12,6 +12,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <iterator>
@@ -291,6 +292,15 @@ TEST_F(Program, AnswersItsCommandLine) {
         << outcome.out;
     EXPECT_EQ(outcome.err, c.err);
   }
+
+  // A batch refuses an engine this processor does not run, before it plays.
+  setenv("MECH_HEAT_ENGINE", "avx1024", 1);
+  const auto refused = runWith({"--runs", "3"});
+  unsetenv("MECH_HEAT_ENGINE");
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_TRUE(refused.out.empty()) << refused.out;
+  EXPECT_TRUE(refused.err.starts_with("mech-heat: MECH_HEAT_ENGINE=avx1024 names no engine"))
+      << refused.err;
 }
 
 TEST_F(Program, FailsWhenItsOutputCannotBeWritten) {

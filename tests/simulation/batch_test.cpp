@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -145,6 +148,103 @@ TEST(Batch, CountsWhatEveryRunWentThrough) {
     EXPECT_EQ(tally.finalHeat.min(), std::ranges::min(counted.finalHeats));
     EXPECT_EQ(tally.finalHeat.count(), settings.runs);
   }
+}
+
+// Every number of a tally, floating ones as their bits.
+std::vector<std::uint64_t> bitsOf(const BatchTally& tally) {
+  std::vector<std::uint64_t> bits{tally.runs, tally.hottest.run,
+                                  std::bit_cast<std::uint64_t>(tally.hottest.finalHeat)};
+  for (const TurnTally& turn : tally.perTurn) {
+    bits.insert(bits.end(), {turn.overheated, turn.critical, turn.coolantEmpty, turn.everOverheated,
+                             turn.everCritical, std::bit_cast<std::uint64_t>(turn.heatSum),
+                             std::bit_cast<std::uint64_t>(turn.heatSquares)});
+  }
+  const auto addHistogram = [&bits](const auto& histogram) {
+    bits.insert(bits.end(),
+                {histogram.count(), std::bit_cast<std::uint64_t>(histogram.min()),
+                 std::bit_cast<std::uint64_t>(histogram.max()), histogram.bins().size()});
+    bits.insert(bits.end(), histogram.bins().begin(), histogram.bins().end());
+  };
+  std::ranges::for_each(tally.turnHeat, addHistogram);
+  addHistogram(tally.finalHeat);
+  return bits;
+}
+
+TEST(Batch, EveryEngineTalliesWhatTheScalarOneDoes) {
+  struct Case {
+    const char* what;
+    heat::MechHeatSystem mech;
+    int turns;
+    std::uint64_t first, end;  // seed 46 redraws a turn of run 33
+  };
+  const auto with = [](auto change) {
+    heat::MechHeatSystem mech;
+    change(mech);
+    return mech;
+  };
+  std::vector<Case> cases{
+      {"default", {}, 12, 0, 300},
+      {"no heatsinks", mechWith({.heatsinks = 0, .coolant = 100}), 12, 0, 300},
+      {"1000 heatsinks", mechWith({.heatsinks = 1'000, .coolant = 100}), 12, 0, 300},
+      {"every run cold", mechWith({.heatsinks = 1'000, .coolant = 100}), 2, 0, 300},
+      {"double", with([](auto& m) { m.heatsinkType = heat::HeatsinkType::Double; }), 12, 0, 300},
+      {"dry", mechWith({.heatsinks = 10, .coolant = 0}), 12, 0, 300},
+      {"10000 liters", mechWith({.heatsinks = 10, .coolant = 10'000}), 12, 0, 300},
+      {"damaged past 100 %", with([](auto& m) { m.heatsinkDamage = 0.9F; }), 30, 0, 300},
+      {"hot and flagged", with([](auto& m) {
+         m.totalHeat = 150.0;
+         m.overheated = m.criticalTemperature = true;
+       }),
+       12, 0, 300},
+      {"an odd range", {}, 1'200, 5, 30},  // more turns than charted
+      {"longer than a block", {}, 65'537, 0, 8},
+      {"fewer runs than lanes", {}, 12, 0, 7},
+      {"heat pending", with([](auto& m) { m.pendingHeat = 3.0; }), 12, 0, 300},
+      {"coolant pending", with([](auto& m) { m.coolantCooling = -2.0; }), 12, 0, 300},
+  };
+  for (const heat::EnvironmentTraits& traits : heat::kEnvironments) {
+    cases.push_back({traits.optionName.data(),
+                     with([&](auto& m) { m.setEnvironmentSilently(traits.environment); }), 12, 0,
+                     300});
+  }
+  for (const Engine engine : {Engine::Sse4, Engine::Avx2, Engine::Avx512}) {
+    if (!engineAvailable(engine)) {
+      continue;
+    }
+    SCOPED_TRACE(kEngineNames.at(static_cast<std::size_t>(engine)));
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.what);
+      const BatchSettings settings{c.mech, c.turns, c.end, 46};
+      EXPECT_EQ(bitsOf(playRuns(settings, c.first, c.end, engine)),
+                bitsOf(playRuns(settings, c.first, c.end, Engine::Scalar)));
+    }
+  }
+}
+
+TEST(Batch, TakesTheEngineTheEnvironmentNames) {
+  Engine widest = Engine::Scalar;
+  for (const Engine engine : {Engine::Sse4, Engine::Avx2, Engine::Avx512}) {
+    widest = engineAvailable(engine) ? engine : widest;
+  }
+  struct Case {
+    const char* value = nullptr;   // unset
+    std::optional<Engine> engine;  // none: refused
+  };
+  const Case cases[] = {{nullptr, widest}, {"", widest}, {"scalar", Engine::Scalar}, {"avx", {}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.value == nullptr ? "unset" : c.value);
+    if (c.value == nullptr) {
+      unsetenv("MECH_HEAT_ENGINE");
+    } else {
+      setenv("MECH_HEAT_ENGINE", c.value, 1);
+    }
+    if (c.engine) {
+      EXPECT_EQ(selectedEngine(), *c.engine);
+    } else {
+      EXPECT_THROW(static_cast<void>(selectedEngine()), std::invalid_argument);
+    }
+  }
+  unsetenv("MECH_HEAT_ENGINE");
 }
 
 TEST(Batch, OfAMechThatCannotCoolAddsUpTheDrawnHeat) {

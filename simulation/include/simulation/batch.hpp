@@ -1,6 +1,8 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "heat/mech_heat_system.hpp"
@@ -68,9 +70,26 @@ struct BatchTally {
   void add(const BatchTally& next);
 };
 
-// Plays runs [first, end) of a batch on the calling thread, in order.
+// The engines that play a batch: the scalar one, a run after another, and
+// vector engines for ever wider x86 vectors, several runs side by side. All
+// give the same tallies, bit for bit.
+enum class Engine { Scalar, Sse4, Avx2, Avx512 };
+inline constexpr std::array<std::string_view, 4> kEngineNames{"scalar", "sse4", "avx2", "avx512"};
+
+// Whether this build has `engine` and this processor can run it.
+[[nodiscard]] bool engineAvailable(Engine engine);
+
+// The engine named by the environment variable MECH_HEAT_ENGINE, or the
+// widest available one when it is unset or empty. Throws
+// std::invalid_argument when it names no available engine.
+[[nodiscard]] Engine selectedEngine();
+
+// Plays runs [first, end) of a batch on the calling thread, with the
+// selected engine, or with `engine`, which must be available.
 [[nodiscard]] BatchTally playRuns(const BatchSettings& settings, std::uint64_t first,
                                   std::uint64_t end);
+[[nodiscard]] BatchTally playRuns(const BatchSettings& settings, std::uint64_t first,
+                                  std::uint64_t end, Engine engine);
 
 // A batch's runs in blocks of about the same number of turns. A block's size
 // depends only on the number of turns; adding the blocks' tallies in block

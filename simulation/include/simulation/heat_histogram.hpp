@@ -17,6 +17,12 @@ class BasicHeatHistogram {
   void add(double heat);
   void merge(const BasicHeatHistogram& other);
 
+  // For an engine that fills a histogram that had no value: the counts,
+  // made to end with `bin`, beyond the last one, for it to increment; then
+  // how many values it counted (at least one) and their extremes.
+  [[nodiscard]] std::uint64_t* binsThrough(std::size_t bin);
+  void setCounted(std::uint64_t values, double min, double max);
+
   [[nodiscard]] std::uint64_t count() const { return count_; }
   [[nodiscard]] double min() const { return min_; }
   [[nodiscard]] double max() const { return max_; }

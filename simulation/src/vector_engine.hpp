@@ -1,0 +1,75 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// The vector engines: the batch's runs played kLanes at a time, one run in
+// each lane, by code compiled once for each x86 instruction set. They see
+// plain records only, so that the code compiled for a wider set than the
+// processor may have shares no function with the rest of the library (the
+// linker could otherwise pick its copy of an inline function for everyone).
+namespace simulation::lanes {
+
+inline constexpr std::size_t kLanes = 8;
+inline constexpr std::size_t kEnvironmentCount = 5;
+inline constexpr std::size_t kSelectorCount = 5;
+
+// A histogram being filled: its bins, which `grow` makes hold a bin (it may
+// move them), and each lane's extremes so far.
+struct Histogram {
+  std::uint64_t* bins;
+  std::uint64_t size;
+  void* owner;
+  void (*grow)(Histogram& histogram, std::uint64_t bin);
+  double min[kLanes];
+  double max[kLanes];
+};
+
+// One turn's tally: the heat sums of every run in run order, the flags
+// counted lane by lane, and the histogram of the turn if it is charted.
+struct TurnLanes {
+  double heatSum;
+  double heatSquares;
+  std::uint64_t overheated[kLanes];
+  std::uint64_t critical[kLanes];
+  std::uint64_t coolantEmpty[kLanes];
+  std::uint64_t everOverheated[kLanes];
+  std::uint64_t everCritical[kLanes];
+  Histogram* chart;  // null when the turn is not charted
+};
+
+// Runs [first, end) of a batch of the starting mech described here, from a
+// mech with no heat or coolant pending; at least kLanes runs.
+struct Job {
+  std::uint32_t seed;
+  std::uint64_t first;
+  std::uint64_t end;
+  double totalHeat;
+  float heatsinkDamage;
+  float baseCoolingFactor;
+  std::int32_t coolantLiters;
+  bool overheated;
+  bool criticalTemperature;
+  double heatsinkCount;
+  double heatsinkMultiplier;
+  float factors[kEnvironmentCount];  // of each destination of a move
+  float damage[kSelectorCount];      // each selector's heatsink damage
+  TurnLanes* turns;
+  std::size_t turnCount;
+  Histogram* finalHeat;
+  std::uint64_t hottestRun;  // the hottest run before these, updated
+  double hottestHeat;
+};
+
+}  // namespace simulation::lanes
+
+// One engine for each instruction set; the processor must have it.
+namespace simulation::sse4 {
+void playLanes(lanes::Job& job);
+}
+namespace simulation::avx2 {
+void playLanes(lanes::Job& job);
+}
+namespace simulation::avx512 {
+void playLanes(lanes::Job& job);
+}
