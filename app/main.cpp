@@ -4,8 +4,8 @@
 #include <functional>
 #include <iostream>
 #include <optional>
-#include <string>
 #include <stdexcept>
+#include <string>
 #include <thread>
 #include <variant>
 
