@@ -268,16 +268,16 @@ std::optional<double> fixedNumber(std::string_view text) {
   double value = 0.0;
   const char* const end = text.data() + text.size();
   const auto [stop, error] = std::from_chars(text.data(), end, value, std::chars_format::fixed);
-  if (error != std::errc{} || stop != end || text.empty() || text.front() == '-') {
+  if (error != std::errc{} || stop != end || text.front() == '-') {  // from_chars reads "-1"
     return std::nullopt;
   }
   return value;
 #endif
 }
 
-// A share written as a fraction ("0.005") or a percentage ("0.5%"), within
-// [low, high], and above `low` too when `aboveLow`.
-std::optional<double> shareValue(std::string_view text, double low, double high, bool aboveLow) {
+// A share written as a fraction ("0.005") or a percentage ("0.5%"), from 0
+// (or above 0 when `aboveZero`) to `most`.
+std::optional<double> shareValue(std::string_view text, double most, bool aboveZero) {
   const bool percent = text.ends_with('%');
   if (percent) {
     text.remove_suffix(1);
@@ -287,7 +287,7 @@ std::optional<double> shareValue(std::string_view text, double low, double high,
     return std::nullopt;
   }
   *value = percent ? *value / 100.0 : *value;
-  if (*value < low || *value > high || (aboveLow && *value == low)) {
+  if (*value > most || (aboveZero && *value == 0.0)) {
     return std::nullopt;
   }
   return value;
@@ -422,8 +422,11 @@ std::optional<Error> store(std::vector<Value>& into,
 
 std::optional<Error> applyShare(std::optional<double>& into, int id, std::string_view value) {
   const bool margin = id == kMargin;
-  into = shareValue(value, 0.0, margin ? 0.5 : 1.0, margin);
-  return into ? std::nullopt : std::optional{invalidValue(id, value)};
+  into = shareValue(value, margin ? 0.5 : 1.0, margin);
+  if (!into) {
+    return invalidValue(id, value);
+  }
+  return std::nullopt;
 }
 
 // Applies one option with its value; an error when the value is not one it takes.

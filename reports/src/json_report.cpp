@@ -91,9 +91,13 @@ std::string sweepKeys(const simulation::SweepResult& result, const std::vector<S
             "[";
     std::string_view separator;
     for (const Enough& enough : enoughDesigns(summaries, *options.maxOverheat)) {
+      std::string design{"null"};
+      if (enough.design) {
+        design = std::to_string(*enough.design);
+      }
       json += std::string{separator} + "{" + key("environment") +
               quoted(heat::traitsOf(enough.environment).optionName) + ", " + key("design") +
-              (enough.design ? std::to_string(*enough.design) : "null") + "}";
+              design + "}";
       separator = ", ";
     }
     json += "]";

@@ -148,10 +148,10 @@ charts::RunChart runChart(const simulation::BatchSettings& settings,
       "One run of " + std::to_string(settings.turns) + " turns: " + mechText(settings.mech);
   // Long runs show evenly spaced turns.
   const std::vector<int> shown = simulation::chartedTurns(settings.turns);
-  chart.description =
-      shown.size() < record.size()
-          ? "Every " + std::to_string(record.size() / shown.size()) + "th turn or so is shown."
-          : "";
+  if (shown.size() < record.size()) {
+    chart.description =
+        "Every " + std::to_string(record.size() / shown.size()) + "th turn or so is shown.";
+  }
   heat::Environment current = settings.mech.environment;
   for (const int turn : shown) {
     const simulation::TurnRecord& played = record[static_cast<std::size_t>(turn - 1)];

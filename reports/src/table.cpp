@@ -60,11 +60,12 @@ std::string Table::text(const std::vector<std::string>& after) const {
     return line;
   };
   for (std::size_t headerLine = 0; headerLine < headerLines; ++headerLine) {
-    std::string line = writeLine([&](std::size_t column) {
+    const auto headerCell = [&](std::size_t column) {
       const auto& header = columns_[column].header;
       const std::size_t missing = headerLines - header.size();  // blank lines on top
       return headerLine < missing ? std::string{} : header[headerLine - missing];
-    });
+    };
+    std::string line = writeLine(headerCell);
     line.erase(line.find_last_not_of(' ') + 1);
     text += line + "\n";
   }

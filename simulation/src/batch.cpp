@@ -297,8 +297,8 @@ BatchTally playRuns(const BatchSettings& settings, std::uint64_t first, std::uin
   return playScalar(settings, first, end);
 }
 
-BatchBlocks::BatchBlocks(int turns,
-                         std::uint64_t runs)  // NOLINT(bugprone-easily-swappable-parameters)
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): an int and a count of runs
+BatchBlocks::BatchBlocks(int turns, std::uint64_t runs)
     : runs_{runs},
       runsPerBlock_{std::max<std::uint64_t>(
           1, kTurnsPerBlock / static_cast<std::uint64_t>(std::max(turns, 1)))},

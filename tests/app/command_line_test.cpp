@@ -154,6 +154,14 @@ TEST(CommandLine, ReadsEveryOptionAndRejectsBadInput) {
        "invalid value 'water,,space' for --environment: " + environments},
       {{"--environment", "all,water"},
        "invalid value 'all,water' for --environment: " + environments},
+      {{"--heatsink-type", "single,"},
+       "invalid value 'single,' for --heatsink-type: expected single, double or single,double"},
+      {{"--heatsink-type", "single,double"},
+       "seed clock, 10 turns, 10 single,double, 100 l, temperate-air 1, wait, 2 designs, ? runs on "
+       "0 jobs"},
+      {{"--environment", "cold-air,water"},
+       "seed clock, 10 turns, 10 single, 100 l, cold-air,water 1.2, wait, 2 designs, ? runs on 0 "
+       "jobs"},
       {{"--heatsink-type", "triple"},
        "invalid value 'triple' for --heatsink-type: expected single, double or single,double"},
       {{"--turns", "5..9"}, "option '--turns' takes one value, not a list or a range"},
