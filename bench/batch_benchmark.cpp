@@ -27,7 +27,7 @@ void silentTurns(benchmark::State& state) {
   const simulation::SilentEvents events{mech};
   simulation::RunRandom random{1, 0};
   int turn = 0;
-  for (auto _ : state) {
+  while (state.KeepRunning()) {
     simulation::playTurn(events, random.drawTurn());
     benchmark::DoNotOptimize(mech.totalHeat);
     if (++turn == kTurnsPerRun) {
@@ -81,7 +81,7 @@ void sweep(benchmark::State& state) {
     settings.designs.push_back(mech);
   }
   const auto jobs = static_cast<unsigned>(state.range(0));
-  for (auto _ : state) {
+  while (state.KeepRunning()) {
     benchmark::DoNotOptimize(simulation::playSweep(settings, parallelPlayer(jobs)));
   }
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(settings.runs) *
