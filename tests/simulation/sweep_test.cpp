@@ -140,6 +140,9 @@ TEST(Sweep, StopsAtTheFirstCheckThatMeetsTheMargin) {
   const SweepSettings settings{{heat::MechHeatSystem{}}, 10, 200'000, 3, 0.005};
   EXPECT_EQ(checkpoints(settings),
             (std::vector<std::uint64_t>{13'106, 26'212, 52'424, 104'848, 200'000}));
+  // The most runs on a check itself: checked once.
+  EXPECT_EQ(checkpoints({{heat::MechHeatSystem{}}, 10, 26'212, 3, 0.005}),
+            (std::vector<std::uint64_t>{13'106, 26'212}));
   EXPECT_THROW(checkSweepSettings({{}, 10, 5, 3, {}}), std::invalid_argument);
   EXPECT_THROW(
       checkSweepSettings({std::vector<heat::MechHeatSystem>(kMaxDesigns + 1), 10, 5, 3, {}}),
