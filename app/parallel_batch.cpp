@@ -96,11 +96,11 @@ void playOnThreads(const simulation::SweepSettings& settings, std::uint64_t firs
   const std::uint64_t inFlight =
       std::clamp<std::uint64_t>(kTallyMemory / tallyBytes, 1, std::uint64_t{2} * jobs);
   Items items{settings, firstBlock, endBlock, tallies, inFlight};
-  // A thread that finds no item left ends at once.
-  const auto threads = static_cast<std::size_t>(std::min<std::uint64_t>(jobs, inFlight));
+  // A thread that finds no item left ends at once; threads beyond the items
+  // that may be under way wait for their turn.
   std::vector<std::jthread> running;
-  running.reserve(threads);
-  for (std::size_t thread = 0; thread < threads; ++thread) {
+  running.reserve(jobs);
+  for (unsigned thread = 0; thread < jobs; ++thread) {
     running.emplace_back([&items] { items.work(); });
   }
   constexpr std::chrono::milliseconds kProgressInterval{200};

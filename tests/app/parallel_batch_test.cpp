@@ -43,7 +43,8 @@ TEST(ParallelBatch, GivesTheSameResultForAnyNumberOfJobs) {
     EXPECT_EQ(reported.back(), settings.runs);
     EXPECT_TRUE(std::ranges::is_sorted(reported));
   }
-  // Runs so long that fewer blocks than threads may be under way at once.
+  // Runs so long that fewer blocks than threads may be under way at once: the
+  // threads beyond them wait.
   const simulation::BatchSettings longRuns{{}, 500'000, 12, 5};
   const auto heatSums = [](const simulation::BatchResult& result) {
     std::vector<std::uint64_t> bits;
