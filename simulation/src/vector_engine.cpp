@@ -1,12 +1,16 @@
 // The vector engine, compiled once for each instruction set with
-// MECH_HEAT_TARGET naming it. Plain C++ that the compiler vectorises: every
-// loop over the lanes does what the scalar engine does for one run, with the
-// same operations on the same types in the same order, so that each lane's
+// MECH_HEAT_TARGET naming it. Each lane of a vector is a run: every step
+// does for eight runs at once what the scalar engine does for one, with the
+// same operations on the same values in the same order, so that each lane's
 // numbers are those of its run, bit for bit (RunRandom in run_random.hpp,
 // the model's silent steps in heat/src/, playRun in batch.cpp).
 //
-// Nothing here calls an inline function of another file, not even of the
-// standard library: see vector_engine.hpp.
+// The vectors are the compiler's (vector_size): one register with AVX-512,
+// two with AVX2, four with SSE4. A run's state stays in them from its first
+// turn to its last. Nothing here calls an inline function of another file,
+// not even of the standard library: see vector_engine.hpp.
+
+#include <immintrin.h>
 
 #include "vector_engine.hpp"
 
@@ -14,163 +18,249 @@
 #error "MECH_HEAT_TARGET must name the instruction set this file is compiled for"
 #endif
 
-// The lanes are indexed by the loops the compiler vectorises, the records of
-// vector_engine.hpp hold plain arrays and pointers: std::array's operator[]
-// or std::span would be inline functions shared with other files.
+// The lanes of the records of vector_engine.hpp are plain arrays: std::array
+// or std::span would bring inline functions shared with other files.
 // NOLINTBEGIN(cppcoreguidelines-pro-bounds-constant-array-index,cppcoreguidelines-pro-bounds-pointer-arithmetic)
 namespace simulation::MECH_HEAT_TARGET {
 namespace {
 
 using lanes::Histogram;
 using lanes::Job;
-using lanes::kLanes;
 using lanes::TurnLanes;
+
+// The widest vector there is, and what the compiler's vectors do not have:
+// a test of all its lanes and the products of its 32-bit halves.
+#if defined(__AVX512F__)
+using Part = __m512i;
+bool anyBit(Part part) { return _mm512_test_epi64_mask(part, part) != 0; }
+Part lowProducts(Part a, Part b) { return _mm512_maskz_mul_epu32(0xff, a, b); }
+#elif defined(__AVX2__)
+using Part = __m256i;
+bool anyBit(Part part) { return _mm256_testz_si256(part, part) == 0; }
+Part lowProducts(Part a, Part b) { return _mm256_mul_epu32(a, b); }
+#else
+using Part = __m128i;
+bool anyBit(Part part) { return _mm_testz_si128(part, part) == 0; }
+Part lowProducts(Part a, Part b) { return _mm_mul_epu32(a, b); }
+#endif
+
+// As many runs as the widest vector holds 64-bit numbers: the compiler's
+// vectors of more would be taken apart lane by lane.
+constexpr std::size_t kVectorBytes = sizeof(Part);
+constexpr std::size_t kWidth = kVectorBytes / 8;
+static_assert(kWidth <= lanes::kLanes);
+using U64 = std::uint64_t __attribute__((vector_size(kVectorBytes)));
+using I64 = std::int64_t __attribute__((vector_size(kVectorBytes)));  // also masks: -1 or 0
+using F64 = double __attribute__((vector_size(kVectorBytes)));
+
+template <typename To, typename From>
+To as(From from) {
+  return __builtin_bit_cast(To, from);
+}
+
+template <typename Vector>
+Vector load(const void* from) {
+  Vector vector;
+  __builtin_memcpy(&vector, from, sizeof vector);
+  return vector;
+}
+
+template <typename Vector>
+void store(void* to, Vector vector) {
+  __builtin_memcpy(to, &vector, sizeof vector);
+}
+
+// Whether a mask holds in any lane.
+bool any(I64 mask) { return anyBit(as<Part>(mask)); }
+
+// The full products of the lanes' low 32-bit halves.
+U64 lowTimes(U64 a, U64 b) { return as<U64>(lowProducts(as<Part>(a), as<Part>(b))); }
+
+// The products modulo 2^64: without AVX-512 the compiler would multiply
+// lane by lane.
+U64 times(U64 a, std::uint64_t b) {
+#if defined(__AVX512DQ__)
+  return a * b;
+#else
+  const U64 high = U64{} + (b >> 32U);
+  const U64 low = U64{} + b;
+  return lowTimes(a, low) + ((lowTimes(a >> 32U, low) + lowTimes(a, high)) << 32U);
+#endif
+}
+
+// The double of whole numbers below 2^52, exactly.
+constexpr double kTwoTo52 = 4503599627370496.0;
+constexpr std::uint64_t kMantissa = (std::uint64_t{1} << 52U) - 1;
+
+F64 toDouble(U64 whole) { return as<F64>(whole | as<std::uint64_t>(kTwoTo52)) - kTwoTo52; }
+
+// The whole part of numbers from 0 to below 2^51.
+U64 wholePart(F64 value) {
+  const F64 shifted = value + kTwoTo52;  // rounded to a whole number, in the low bits
+  const U64 nearest = as<U64>(shifted) & kMantissa;
+  return nearest + as<U64>(shifted - kTwoTo52 > value);  // one less where rounded up
+}
+
+// The float nearest to each lane, as a double.
+F64 narrowed(F64 value) {
+#if defined(__AVX512F__)
+  return as<F64>(_mm512_maskz_cvtps_pd(0xff, _mm512_maskz_cvtpd_ps(0xff, as<__m512d>(value))));
+#elif defined(__AVX2__)
+  return as<F64>(_mm256_cvtps_pd(_mm256_cvtpd_ps(as<__m256d>(value))));
+#else
+  return as<F64>(_mm_cvtps_pd(_mm_cvtpd_ps(as<__m128d>(value))));
+#endif
+}
+
+// Each lane's entry of a table, by index: a selector's.
+using Table = double[lanes::kLanes];  // the widest vector's lanes, to load as one
+F64 lookUp(const Table& table, I64 index) {
+#if defined(__AVX512F__)
+  return as<F64>(_mm512_maskz_permutexvar_pd(0xff, as<__m512i>(index), load<__m512d>(table)));
+#else
+  F64 found = F64{} + table[0];
+  for (std::size_t entry = 1; entry < lanes::kSelectorCount; ++entry) {
+    found = index == static_cast<std::int64_t>(entry) ? table[entry] : found;
+  }
+  return found;
+#endif
+}
 
 // RunRandom's: PCG32, seeded through SplitMix64; a turn drawn from one output.
 constexpr std::uint64_t kMultiplier = 6364136223846793005U;
 constexpr std::uint32_t kAllDraws = 60U * 40U * 5U;
 constexpr std::uint32_t kBiasedRemainders = (0U - kAllDraws) % kAllDraws;
+constexpr std::uint64_t kLowHalf = 0xffffffffU;
 
 // The model's (heat/src/cooling.cpp).
 constexpr double kCoolingPerLiter = 2.0;
-constexpr double kHeatFloor = 0.0;
 constexpr double kOverheatLevel = 60.0;
 constexpr double kCriticalLevel = 100.0;
 // A turn's (simulation/turn.hpp): when it moves, draws coolant, damages.
-constexpr std::uint32_t kMostLitersToMove = 10;
-constexpr std::uint32_t kLastSelectorToDraw = 2;
-constexpr std::uint32_t kLeastHeatToDamage = 41;
+constexpr std::int64_t kMostLitersToMove = 10;
+constexpr std::int64_t kLastSelectorToDraw = 2;
+constexpr std::int64_t kLeastHeatToDamage = 41;
 
-constexpr std::uint64_t splitMix64(std::uint64_t value) {
+std::uint64_t times(std::uint64_t a, std::uint64_t b) { return a * b; }
+std::uint64_t lowTimes(std::uint64_t a, std::uint64_t b) { return a * b; }
+
+template <typename Value>
+Value splitMix64(Value value) {
   value += 0x9e3779b97f4a7c15U;
-  value = (value ^ (value >> 30U)) * 0xbf58476d1ce4e5b9U;
-  value = (value ^ (value >> 27U)) * 0x94d049bb133111ebU;
+  value = times(value ^ (value >> 30U), 0xbf58476d1ce4e5b9U);
+  value = times(value ^ (value >> 27U), 0x94d049bb133111ebU);
   return value ^ (value >> 31U);
 }
 
-std::uint32_t output(std::uint64_t old) {
-  const auto shuffled = static_cast<std::uint32_t>(((old >> 18U) ^ old) >> 27U);
-  const auto rotation = static_cast<std::uint32_t>(old >> 59U);
-  return (shuffled >> rotation) | (shuffled << ((32U - rotation) & 31U));
+// PCG32's output for the state before a step, in the low half of each lane:
+// the 32-bit rotation is a 64-bit shift of the shuffled bits put twice.
+template <typename Value>
+Value output(Value old) {
+  const Value shuffled = ((old >> 18U) ^ old) >> 27U;
+  const Value twice = (shuffled << 32U) | (shuffled & kLowHalf);
+  return (twice >> (old >> 59U)) & kLowHalf;
 }
 
 // The number below `range` taken from the high half of fraction * range,
 // the fraction left in its low half.
-std::uint32_t take(std::uint32_t& fraction, std::uint32_t range) {
-  const std::uint64_t product = std::uint64_t{fraction} * range;
-  fraction = static_cast<std::uint32_t>(product);
-  return static_cast<std::uint32_t>(product >> 32U);
+template <typename Value>
+Value take(Value& fraction, std::uint64_t range) {
+  const Value product = lowTimes(fraction, Value{} + range);
+  fraction = product & kLowHalf;
+  return product >> 32U;
 }
 
-double smaller(double a, double b) { return b < a ? b : a; }
+// Small numbers: signed, which every instruction set compares.
+struct Draws {
+  I64 heat;
+  I64 liters;
+  I64 selector;
+};
 
-// The liters a turn draws: none from an empty tank, the smaller of the two.
-// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): the draws in their order
-std::int32_t coolantUsed(std::uint32_t selector, std::uint32_t liters, std::int32_t coolant) {
-  const auto wanted = static_cast<std::int32_t>(liters);
-  return selector <= kLastSelectorToDraw ? (wanted < coolant ? wanted : coolant) : 0;
+struct Drawn {
+  Draws draws;
+  U64 random;  // each lane's state after them
+};
+
+// The turns of the `biased` lanes drawn again, one output after another
+// from the state after their biased one, as RunRandom does.
+[[gnu::noinline]] Drawn redraw(Drawn drawn, U64 increment, I64 biased) {
+  for (std::size_t lane = 0; lane < kWidth; ++lane) {
+    for (std::uint64_t state = drawn.random[lane]; biased[lane] != 0;) {
+      const std::uint64_t old = state;
+      state = old * kMultiplier + increment[lane];
+      std::uint64_t fraction = output(old);
+      drawn.draws.heat[lane] = static_cast<std::int64_t>(take(fraction, 60));
+      drawn.draws.liters[lane] = static_cast<std::int64_t>(take(fraction, 40) + 1);
+      drawn.draws.selector[lane] = static_cast<std::int64_t>(take(fraction, 5));
+      drawn.random[lane] = state;
+      biased[lane] = fraction < kBiasedRemainders ? -1 : 0;
+    }
+  }
+  return drawn;
 }
 
 // What each lane's run carries from turn to turn.
 struct Runs {
-  alignas(64) std::uint64_t random[kLanes];
-  alignas(64) std::uint64_t increment[kLanes];
-  alignas(64) double heat[kLanes];
-  alignas(64) float damage[kLanes];
-  alignas(64) float factor[kLanes];
-  alignas(64) std::int32_t coolant[kLanes];
-  alignas(64) std::uint64_t overheated[kLanes];
-  alignas(64) std::uint64_t critical[kLanes];
-  alignas(64) std::uint64_t everOverheated[kLanes];
-  alignas(64) std::uint64_t everCritical[kLanes];
+  U64 random;
+  U64 increment;
+  F64 heat;
+  F64 damage;  // floats
+  F64 factor;  // floats
+  I64 coolant;
+  I64 critical;
+  I64 everOverheated;
+  I64 everCritical;
 };
 
-// A turn's draws in each lane, and the generator's state before them.
-struct Draws {
-  alignas(64) std::uint64_t before[kLanes];
-  alignas(64) std::uint32_t heat[kLanes];
-  alignas(64) std::uint32_t liters[kLanes];
-  alignas(64) std::uint32_t selector[kLanes];
-  alignas(64) std::uint32_t fraction[kLanes];
-};
-
-// Whether any lane's draws are biased and must be drawn again.
-bool draw(Runs& runs, Draws& draws) {
-  std::uint32_t biased = 0;
-  for (std::size_t lane = 0; lane < kLanes; ++lane) {
-    const std::uint64_t old = runs.random[lane];
-    runs.random[lane] = old * kMultiplier + runs.increment[lane];
-    draws.before[lane] = old;
-    std::uint32_t fraction = output(old);
-    draws.heat[lane] = take(fraction, 60);
-    draws.liters[lane] = take(fraction, 40) + 1;
-    draws.selector[lane] = take(fraction, 5);
-    draws.fraction[lane] = fraction;
-    biased |= fraction < kBiasedRemainders ? 1U : 0U;
+// A turn's draws; biased ones drawn again. Inlined, so that the runs stay in
+// registers.
+[[gnu::always_inline]] inline Draws draw(Runs& runs) {
+  const U64 old = runs.random;
+  Drawn drawn{{}, times(old, kMultiplier) + runs.increment};
+  U64 fraction = output(old);
+  drawn.draws.heat = as<I64>(take(fraction, 60));
+  drawn.draws.liters = as<I64>(take(fraction, 40) + 1);
+  drawn.draws.selector = as<I64>(take(fraction, 5));
+  const I64 biased = as<I64>(fraction) < std::int64_t{kBiasedRemainders};
+  if (any(biased)) [[unlikely]] {
+    drawn = redraw(drawn, runs.increment, biased);
   }
-  return biased != 0;
+  runs.random = drawn.random;
+  return drawn.draws;
 }
 
-// The lane's turn drawn again from the start, one output after another, as
-// RunRandom does.
-void redraw(Runs& runs, Draws& draws, std::size_t lane) {
-  std::uint64_t state = draws.before[lane];
-  for (;;) {
-    const std::uint64_t old = state;
-    state = old * kMultiplier + runs.increment[lane];
-    std::uint32_t fraction = output(old);
-    const std::uint32_t heat = take(fraction, 60);
-    const std::uint32_t liters = take(fraction, 40) + 1;
-    const std::uint32_t selector = take(fraction, 5);
-    if (fraction >= kBiasedRemainders) {
-      draws.heat[lane] = heat;
-      draws.liters[lane] = liters;
-      draws.selector[lane] = selector;
-      runs.random[lane] = state;
-      return;
-    }
-  }
-}
-
-// The bin of `heat` in a histogram with LinearBinsPerUnit bins per heat unit
-// below 64 and 2^BinBitsPerDoubling bins per doubling above
-// (heat_histogram.cpp), without branches.
+// The bins of heats in a histogram with LinearBinsPerUnit bins per heat
+// unit below 64 and 2^BinBitsPerDoubling bins per doubling above
+// (heat_histogram.cpp).
 template <int LinearBinsPerUnit, int BinBitsPerDoubling>
-std::uint64_t binOf(double heat) {
+U64 binsOf(F64 heat) {
   constexpr double kLinearEnd = 64.0;
   constexpr int kDroppedBits = 52 - BinBitsPerDoubling;
   constexpr std::uint64_t kLinear = std::uint64_t{64} * LinearBinsPerUnit;
   constexpr std::uint64_t kLogarithmicStart =
       __builtin_bit_cast(std::uint64_t, kLinearEnd) >> kDroppedBits;
-  const std::uint64_t linear =
-      1 + static_cast<std::uint64_t>(static_cast<std::int32_t>(
-              smaller(heat, kLinearEnd) * static_cast<double>(LinearBinsPerUnit)));
-  const std::uint64_t logarithmic =
-      1 + kLinear + ((__builtin_bit_cast(std::uint64_t, heat) >> kDroppedBits) - kLogarithmicStart);
-  return heat <= 0.0 ? 0 : (heat < kLinearEnd ? linear : logarithmic);
+  const F64 linearHeat = heat < kLinearEnd ? heat : kLinearEnd;
+  const U64 linear = 1 + wholePart(linearHeat * static_cast<double>(LinearBinsPerUnit));
+  const U64 logarithmic = 1 + kLinear + ((as<U64>(heat) >> kDroppedBits) - kLogarithmicStart);
+  const U64 above = heat < kLinearEnd ? linear : logarithmic;
+  return heat <= 0.0 ? U64{} : above;
 }
 
-// The heats of the first `lanes` lanes counted in a histogram.
+// The heats of the first `lanes` lanes (`counted`) added to a histogram.
 template <int LinearBinsPerUnit, int BinBitsPerDoubling>
-void addHeats(Histogram& histogram, const double (&heat)[kLanes], std::size_t lanes) {
-  alignas(64) std::uint64_t bins[kLanes];
-  // The largest heat's bin is the largest bin; a heat's bits grow with it.
-  std::uint64_t top = 0;
-  for (std::size_t lane = 0; lane < kLanes; ++lane) {
-    const double value = heat[lane];
-    bins[lane] = binOf<LinearBinsPerUnit, BinBitsPerDoubling>(value);
-    const bool counted = lane < lanes;
-    const std::uint64_t bits = counted ? __builtin_bit_cast(std::uint64_t, value) : 0;
-    top = bits > top ? bits : top;
-    const double low = histogram.min[lane];
-    const double high = histogram.max[lane];
-    histogram.min[lane] = (counted & (value < low)) ? value : low;
-    histogram.max[lane] = (counted & (high < value)) ? value : high;
-  }
-  const std::uint64_t topBin =
-      binOf<LinearBinsPerUnit, BinBitsPerDoubling>(__builtin_bit_cast(double, top));
-  if (topBin >= histogram.size) {
-    histogram.grow(histogram, topBin);
+void addHeats(Histogram& histogram, F64 heat, I64 counted, std::size_t lanes) {
+  const U64 bins = binsOf<LinearBinsPerUnit, BinBitsPerDoubling>(heat);
+  const F64 low = load<F64>(histogram.min);
+  const F64 high = load<F64>(histogram.max);
+  store(histogram.min, (counted & (heat < low)) != 0 ? heat : low);
+  store(histogram.max, (counted & (high < heat)) != 0 ? heat : high);
+  if (any(counted & (bins >= histogram.size))) [[unlikely]] {
+    std::uint64_t top = 0;
+    for (std::size_t lane = 0; lane < lanes; ++lane) {
+      top = bins[lane] > top ? bins[lane] : top;
+    }
+    histogram.grow(histogram, top);
   }
   for (std::size_t lane = 0; lane < lanes; ++lane) {
     ++histogram.bins[bins[lane]];
@@ -179,100 +269,84 @@ void addHeats(Histogram& histogram, const double (&heat)[kLanes], std::size_t la
 
 struct Tables {
   std::uint64_t mixedSeed;
-  float factors[lanes::kEnvironmentCount];
-  float damage[lanes::kSelectorCount];
+  alignas(64) Table factors;  // of each selector's destination
+  alignas(64) Table damage;   // each selector's heatsink damage
 };
 
-// One turn of every lane, its first `lanes` lanes counted.
-template <bool kFull>
-void playTurn(const Job& job, const Tables& tables, Runs& runs, const Draws& draws, TurnLanes& turn,
-              std::size_t rest) {
-  const std::size_t lanes = kFull ? kLanes : rest;
-  alignas(64) double heat[kLanes];
-  alignas(64) double squares[kLanes];
-  for (std::size_t lane = 0; lane < kLanes; ++lane) {
-    const std::uint32_t drawnHeat = draws.heat[lane];
-    const std::uint32_t liters = draws.liters[lane];
-    const std::uint32_t selector = draws.selector[lane];
-    // Both looked up in every lane, so that the compiler gathers them in one go.
-    const float destinationFactor = tables.factors[selector];
-    const float damageDone = tables.damage[selector];
-    const float factor = liters <= kMostLitersToMove ? destinationFactor : runs.factor[lane];
-    runs.factor[lane] = factor;
-    const std::int32_t used = coolantUsed(selector, liters, runs.coolant[lane]);
-    runs.coolant[lane] -= used;
-    // -0 when nothing is drawn, where the model keeps +0: the same rate.
-    const double coolantCooling = -kCoolingPerLiter * static_cast<double>(used);
-    const float damage =
-        drawnHeat >= kLeastHeatToDamage ? runs.damage[lane] + damageDone : runs.damage[lane];
-    runs.damage[lane] = damage;
-    const double heatsinkCooling =
-        ((1.0 - static_cast<double>(damage)) * job.heatsinkCount) * job.heatsinkMultiplier;
-    const double cooling = static_cast<double>(factor) * (coolantCooling - heatsinkCooling);
-    const double rate = static_cast<double>(drawnHeat) + cooling;
-    double total = runs.heat[lane] + static_cast<double>(static_cast<float>(rate));
-    total = total < kHeatFloor ? kHeatFloor : total;
-    runs.heat[lane] = total;
-    const std::uint64_t overheated = total > kOverheatLevel ? 1 : 0;
-    const std::uint64_t critical =
-        overheated != 0 ? (total > kCriticalLevel ? 1 : 0) : runs.critical[lane];
-    runs.critical[lane] = critical;
-    const std::uint64_t everOverheated = runs.everOverheated[lane] | overheated;
-    const std::uint64_t everCritical = runs.everCritical[lane] | critical;
-    runs.everOverheated[lane] = everOverheated;
-    runs.everCritical[lane] = everCritical;
-    const std::uint64_t counted = kFull || lane < rest ? 1 : 0;
-    turn.overheated[lane] += overheated & counted;
-    turn.critical[lane] += critical & counted;
-    turn.coolantEmpty[lane] += runs.coolant[lane] == 0 ? counted : 0;
-    turn.everOverheated[lane] += everOverheated & counted;
-    turn.everCritical[lane] += everCritical & counted;
-    heat[lane] = total;
-    squares[lane] = total * total;
-  }
+// Counts the lanes where a mask holds.
+void count(std::uint64_t (&counts)[lanes::kLanes], I64 holds) {
+  const I64 counted = load<I64>(counts);
+  store(counts, holds != 0 ? counted + 1 : counted);
+}
+
+// One turn of every lane, its first `lanes` lanes (`counted`) tallied.
+[[gnu::always_inline]] inline void playTurn(const Job& job, const Tables& tables, Runs& runs,
+                                            TurnLanes& turn, I64 counted, std::size_t lanes) {
+  const Draws draws = draw(runs);
+  const I64 liters = draws.liters;
+  runs.factor = draws.liters <= kMostLitersToMove ? lookUp(tables.factors, draws.selector)
+                                                  : runs.factor;
+  const I64 wanted = liters < runs.coolant ? liters : runs.coolant;
+  const I64 used = draws.selector <= kLastSelectorToDraw ? wanted : I64{};
+  runs.coolant -= used;
+  // -0 when nothing is drawn, where the model keeps +0: the same rate.
+  const F64 coolantCooling = -kCoolingPerLiter * toDouble(as<U64>(used));
+  // A float sum: rounding the double sum of two floats to a float rounds it once.
+  const F64 damaged = narrowed(runs.damage + lookUp(tables.damage, draws.selector));
+  runs.damage = draws.heat >= kLeastHeatToDamage ? damaged : runs.damage;
+  const F64 heatsinkCooling = ((1.0 - runs.damage) * job.heatsinkCount) * job.heatsinkMultiplier;
+  const F64 cooling = runs.factor * (coolantCooling - heatsinkCooling);
+  const F64 rate = toDouble(as<U64>(draws.heat)) + cooling;
+  const F64 total = runs.heat + narrowed(rate);
+  const F64 heat = total < 0.0 ? F64{} : total;
+  runs.heat = heat;
+  const I64 overheated = heat > kOverheatLevel;
+  runs.critical = overheated != 0 ? heat > kCriticalLevel : runs.critical;
+  runs.everOverheated |= overheated;
+  runs.everCritical |= runs.critical;
+  count(turn.overheated, overheated & counted);
+  count(turn.critical, runs.critical & counted);
+  count(turn.coolantEmpty, (runs.coolant == 0) & counted);
+  count(turn.everOverheated, runs.everOverheated & counted);
+  count(turn.everCritical, runs.everCritical & counted);
   // The sums in run order.
+  const F64 squares = heat * heat;
+  double heatSum = turn.heatSum;
+  double heatSquares = turn.heatSquares;
   for (std::size_t lane = 0; lane < lanes; ++lane) {
-    turn.heatSum += heat[lane];
-    turn.heatSquares += squares[lane];
+    heatSum += heat[lane];
+    heatSquares += squares[lane];
   }
+  turn.heatSum = heatSum;
+  turn.heatSquares = heatSquares;
   if (turn.chart != nullptr) {
-    addHeats<1, 5>(*turn.chart, heat, lanes);
+    addHeats<1, 5>(*turn.chart, heat, counted, lanes);
   }
 }
 
-// Runs group .. group + kLanes - 1, the first `lanes` of them counted.
+// Runs group .. group + kWidth - 1, the first `lanes` of them tallied.
 template <bool kFull>
 void playGroup(Job& job, const Tables& tables, std::uint64_t group) {
-  const auto rest = static_cast<std::size_t>(job.end - group);
-  const std::size_t lanes = kFull ? kLanes : rest;
+  const std::size_t lanes = kFull ? kWidth : static_cast<std::size_t>(job.end - group);
+  U64 laneIndex{};
+  for (std::size_t lane = 0; lane < kWidth; ++lane) {
+    laneIndex[lane] = lane;
+  }
+  const I64 counted = kFull ? I64{} - 1 : as<I64>(laneIndex < lanes);
+  const U64 run = group + laneIndex;
   Runs runs{};
-  for (std::size_t lane = 0; lane < kLanes; ++lane) {
-    const std::uint64_t run = group + lane;
-    const std::uint64_t increment = (run << 1U) | 1U;
-    runs.increment[lane] = increment;
-    const std::uint64_t state = increment + splitMix64(tables.mixedSeed + run);
-    runs.random[lane] = state * kMultiplier + increment;
-    runs.heat[lane] = job.totalHeat;
-    runs.damage[lane] = job.heatsinkDamage;
-    runs.factor[lane] = job.baseCoolingFactor;
-    runs.coolant[lane] = job.coolantLiters;
-    runs.overheated[lane] = job.overheated ? 1 : 0;
-    runs.critical[lane] = job.criticalTemperature ? 1 : 0;
-    runs.everOverheated[lane] = 0;
-    runs.everCritical[lane] = 0;
-  }
-  Draws draws{};
+  runs.increment = (run << 1U) | 1U;
+  const U64 state = runs.increment + splitMix64(tables.mixedSeed + run);
+  runs.random = times(state, kMultiplier) + runs.increment;
+  runs.heat = F64{} + job.totalHeat;
+  runs.damage = F64{} + static_cast<double>(job.heatsinkDamage);
+  runs.factor = F64{} + static_cast<double>(job.baseCoolingFactor);
+  runs.coolant = I64{} + job.coolantLiters;
+  runs.critical = I64{} - (job.criticalTemperature ? 1 : 0);
   for (std::size_t turn = 0; turn < job.turnCount; ++turn) {
-    if (draw(runs, draws)) {
-      for (std::size_t lane = 0; lane < kLanes; ++lane) {
-        if (draws.fraction[lane] < kBiasedRemainders) {
-          redraw(runs, draws, lane);
-        }
-      }
-    }
-    playTurn<kFull>(job, tables, runs, draws, job.turns[turn], rest);
+    playTurn(job, tables, runs, job.turns[turn], counted, lanes);
   }
-  addHeats<16, 10>(*job.finalHeat, runs.heat, lanes);
+  addHeats<16, 10>(*job.finalHeat, runs.heat, counted, lanes);
   for (std::size_t lane = 0; lane < lanes; ++lane) {
     if (runs.heat[lane] > job.hottestHeat) {
       job.hottestHeat = runs.heat[lane];
@@ -285,15 +359,13 @@ void playGroup(Job& job, const Tables& tables, std::uint64_t group) {
 
 void playLanes(Job& job) {
   Tables tables{};
-  tables.mixedSeed = splitMix64(job.seed);
-  for (std::size_t entry = 0; entry < lanes::kEnvironmentCount; ++entry) {
-    tables.factors[entry] = job.factors[entry];
-  }
+  tables.mixedSeed = splitMix64(std::uint64_t{job.seed});
   for (std::size_t entry = 0; entry < lanes::kSelectorCount; ++entry) {
-    tables.damage[entry] = job.damage[entry];
+    tables.factors[entry] = static_cast<double>(job.factors[entry]);
+    tables.damage[entry] = static_cast<double>(job.damage[entry]);
   }
   std::uint64_t group = job.first;
-  for (; job.end - group >= kLanes; group += kLanes) {
+  for (; job.end - group >= kWidth; group += kWidth) {
     playGroup<true>(job, tables, group);
   }
   if (group < job.end) {

@@ -21,8 +21,8 @@ struct Histogram {
   std::uint64_t size;
   void* owner;
   void (*grow)(Histogram& histogram, std::uint64_t bin);
-  double min[kLanes];
-  double max[kLanes];
+  alignas(64) double min[kLanes];  // aligned as a vector of all lanes
+  alignas(64) double max[kLanes];
 };
 
 // One turn's tally: the heat sums of every run in run order, the flags
@@ -30,7 +30,7 @@ struct Histogram {
 struct TurnLanes {
   double heatSum;
   double heatSquares;
-  std::uint64_t overheated[kLanes];
+  alignas(64) std::uint64_t overheated[kLanes];  // aligned as a vector of all lanes
   std::uint64_t critical[kLanes];
   std::uint64_t coolantEmpty[kLanes];
   std::uint64_t everOverheated[kLanes];
