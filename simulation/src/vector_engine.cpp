@@ -253,8 +253,8 @@ void addHeats(Histogram& histogram, F64 heat, I64 counted, std::size_t lanes) {
   const U64 bins = binsOf<LinearBinsPerUnit, BinBitsPerDoubling>(heat);
   const F64 low = load<F64>(histogram.min);
   const F64 high = load<F64>(histogram.max);
-  store(histogram.min, (counted & (heat < low)) != 0 ? heat : low);
-  store(histogram.max, (counted & (high < heat)) != 0 ? heat : high);
+  store(histogram.min, (counted & as<I64>(heat < low)) != 0 ? heat : low);
+  store(histogram.max, (counted & as<I64>(high < heat)) != 0 ? heat : high);
   if (any(counted & (bins >= histogram.size))) [[unlikely]] {
     std::uint64_t top = 0;
     for (std::size_t lane = 0; lane < lanes; ++lane) {
@@ -300,8 +300,8 @@ void count(std::uint64_t (&counts)[lanes::kLanes], I64 holds) {
   const F64 total = runs.heat + narrowed(rate);
   const F64 heat = total < 0.0 ? F64{} : total;
   runs.heat = heat;
-  const I64 overheated = heat > kOverheatLevel;
-  runs.critical = overheated != 0 ? heat > kCriticalLevel : runs.critical;
+  const I64 overheated = as<I64>(heat > kOverheatLevel);
+  runs.critical = overheated != 0 ? as<I64>(heat > kCriticalLevel) : runs.critical;
   runs.everOverheated |= overheated;
   runs.everCritical |= runs.critical;
   count(turn.overheated, overheated & counted);

@@ -196,6 +196,7 @@ TEST(Batch, EveryEngineTalliesWhatTheScalarOneDoes) {
          m.overheated = m.criticalTemperature = true;
        }),
        12, 0, 300},
+      {"flagged but cold", with([](auto& m) { m.criticalTemperature = true; }), 12, 0, 300},
       {"an odd range", {}, 1'200, 5, 30},  // more turns than charted
       {"longer than a block", {}, 65'537, 0, 8},
       {"fewer runs than lanes", {}, 12, 0, 7},
