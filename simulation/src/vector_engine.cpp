@@ -58,16 +58,19 @@ To as(From from) {
   return __builtin_bit_cast(To, from);
 }
 
-template <typename Vector>
-Vector load(const void* from) {
+// A vector from the first lanes of a record's array, and back.
+template <typename Vector, typename Element>
+Vector load(const Element (&from)[lanes::kLanes]) {
+  static_assert(sizeof(Vector) <= sizeof from);
   Vector vector;
-  __builtin_memcpy(&vector, from, sizeof vector);
+  __builtin_memcpy(&vector, &from, sizeof vector);
   return vector;
 }
 
-template <typename Vector>
-void store(void* to, Vector vector) {
-  __builtin_memcpy(to, &vector, sizeof vector);
+template <typename Vector, typename Element>
+void store(Element (&to)[lanes::kLanes], Vector vector) {
+  static_assert(sizeof(Vector) <= sizeof to);
+  __builtin_memcpy(&to, &vector, sizeof vector);
 }
 
 // Whether a mask holds in any lane.
@@ -284,8 +287,8 @@ void count(std::uint64_t (&counts)[lanes::kLanes], I64 holds) {
                                             TurnLanes& turn, I64 counted, std::size_t lanes) {
   const Draws draws = draw(runs);
   const I64 liters = draws.liters;
-  runs.factor = draws.liters <= kMostLitersToMove ? lookUp(tables.factors, draws.selector)
-                                                  : runs.factor;
+  runs.factor =
+      draws.liters <= kMostLitersToMove ? lookUp(tables.factors, draws.selector) : runs.factor;
   const I64 wanted = liters < runs.coolant ? liters : runs.coolant;
   const I64 used = draws.selector <= kLastSelectorToDraw ? wanted : I64{};
   runs.coolant -= used;
