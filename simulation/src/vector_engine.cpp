@@ -95,13 +95,23 @@ U64 times(U64 a, std::uint64_t b) {
 constexpr double kTwoTo52 = 4503599627370496.0;
 constexpr std::uint64_t kMantissa = (std::uint64_t{1} << 52U) - 1;
 
-F64 toDouble(U64 whole) { return as<F64>(whole | as<std::uint64_t>(kTwoTo52)) - kTwoTo52; }
+F64 toDouble(U64 whole) {
+#if defined(__AVX512DQ__)
+  return __builtin_convertvector(whole, F64);
+#else
+  return as<F64>(whole | as<std::uint64_t>(kTwoTo52)) - kTwoTo52;
+#endif
+}
 
 // The whole part of numbers from 0 to below 2^51.
 U64 wholePart(F64 value) {
+#if defined(__AVX512DQ__)
+  return __builtin_convertvector(value, U64);
+#else
   const F64 shifted = value + kTwoTo52;  // rounded to a whole number, in the low bits
   const U64 nearest = as<U64>(shifted) & kMantissa;
   return nearest + as<U64>(shifted - kTwoTo52 > value);  // one less where rounded up
+#endif
 }
 
 // The float nearest to each lane, as a double.
@@ -185,19 +195,25 @@ struct Drawn {
   U64 random;  // each lane's state after them
 };
 
-// The turns of the `biased` lanes drawn again, one output after another
-// from the state after their biased one, as RunRandom does.
-[[gnu::noinline]] Drawn redraw(Drawn drawn, U64 increment, I64 biased) {
+// The turns of the `biased` lanes drawn again as RunRandom draws them, one
+// output after another from the state `before` the biased one (which comes
+// out biased again).
+[[gnu::noinline]] Drawn redraw(Drawn drawn, U64 before, U64 increment, I64 biased) {
   for (std::size_t lane = 0; lane < kWidth; ++lane) {
-    for (std::uint64_t state = drawn.random[lane]; biased[lane] != 0;) {
+    for (std::uint64_t state = before[lane]; biased[lane] != 0;) {
       const std::uint64_t old = state;
       state = old * kMultiplier + increment[lane];
       std::uint64_t fraction = output(old);
-      drawn.draws.heat[lane] = static_cast<std::int64_t>(take(fraction, 60));
-      drawn.draws.liters[lane] = static_cast<std::int64_t>(take(fraction, 40) + 1);
-      drawn.draws.selector[lane] = static_cast<std::int64_t>(take(fraction, 5));
-      drawn.random[lane] = state;
-      biased[lane] = fraction < kBiasedRemainders ? -1 : 0;
+      const std::uint64_t heat = take(fraction, 60);
+      const std::uint64_t liters = take(fraction, 40) + 1;
+      const std::uint64_t selector = take(fraction, 5);
+      if (fraction >= kBiasedRemainders) {
+        drawn.draws.heat[lane] = static_cast<std::int64_t>(heat);
+        drawn.draws.liters[lane] = static_cast<std::int64_t>(liters);
+        drawn.draws.selector[lane] = static_cast<std::int64_t>(selector);
+        drawn.random[lane] = state;
+        biased[lane] = 0;
+      }
     }
   }
   return drawn;
@@ -227,7 +243,7 @@ struct Runs {
   drawn.draws.selector = as<I64>(take(fraction, 5));
   const I64 biased = as<I64>(fraction) < std::int64_t{kBiasedRemainders};
   if (any(biased)) [[unlikely]] {
-    drawn = redraw(drawn, runs.increment, biased);
+    drawn = redraw(drawn, old, runs.increment, biased);
   }
   runs.random = drawn.random;
   return drawn.draws;
