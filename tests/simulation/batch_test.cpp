@@ -200,6 +200,7 @@ TEST(Batch, EveryEngineTalliesWhatTheScalarOneDoes) {
       {"an odd range", {}, 1'200, 5, 30},  // more turns than charted
       {"longer than a block", {}, 65'537, 0, 8},
       {"fewer runs than lanes", {}, 12, 0, 7},
+      {"run 33 last, in a part of a vector", {}, 12, 1, 34},
       {"heat pending", with([](auto& m) { m.pendingHeat = 3.0; }), 12, 0, 300},
       {"coolant pending", with([](auto& m) { m.coolantCooling = -2.0; }), 12, 0, 300},
   };
