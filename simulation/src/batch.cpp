@@ -117,10 +117,6 @@ void addLanes(Histogram& histogram, const lanes::Histogram& lanes, std::uint64_t
   histogram.setCounted(runs, std::ranges::min(lanes.min), std::ranges::max(lanes.max));
 }
 
-std::uint64_t sum(const std::uint64_t (&counts)[lanes::kLanes]) {
-  return std::accumulate(std::begin(counts), std::end(counts), std::uint64_t{0});
-}
-
 // Plays runs [first, end) with a vector engine.
 BatchTally playVector(const BatchSettings& settings, std::uint64_t first, std::uint64_t end,
                       void (*playLanes)(lanes::Job&)) {
@@ -175,9 +171,8 @@ BatchTally playVector(const BatchSettings& settings, std::uint64_t first, std::u
   for (std::size_t turn = 0; turn < turns; ++turn) {
     const lanes::TurnLanes& played = turnLanes[turn];
     tally.perTurn[turn] =
-        TurnTally{sum(played.overheated),     sum(played.critical),     sum(played.coolantEmpty),
-                  sum(played.everOverheated), sum(played.everCritical), played.heatSum,
-                  played.heatSquares};
+        TurnTally{played.overheated,   played.critical, played.coolantEmpty, played.everOverheated,
+                  played.everCritical, played.heatSum,  played.heatSquares};
   }
   tally.runs = end - first;
   for (std::size_t chart = 0; chart < charted.size(); ++chart) {

@@ -29,18 +29,26 @@ using lanes::Job;
 using lanes::TurnLanes;
 
 // The widest vector there is, and what the compiler's vectors do not have:
-// a test of all its lanes and the products of its 32-bit halves.
+// a test of all its lanes, its lanes' sign bits in an integer, and the
+// products of its 32-bit halves.
 #if defined(__AVX512F__)
 using Part = __m512i;
 bool anyBit(Part part) { return _mm512_test_epi64_mask(part, part) != 0; }
+unsigned signBits(Part part) { return _mm512_movepi64_mask(part); }
 Part lowProducts(Part a, Part b) { return _mm512_maskz_mul_epu32(0xff, a, b); }
 #elif defined(__AVX2__)
 using Part = __m256i;
 bool anyBit(Part part) { return _mm256_testz_si256(part, part) == 0; }
+unsigned signBits(Part part) {
+  return static_cast<unsigned>(_mm256_movemask_pd(_mm256_castsi256_pd(part)));
+}
 Part lowProducts(Part a, Part b) { return _mm256_mul_epu32(a, b); }
 #else
 using Part = __m128i;
 bool anyBit(Part part) { return _mm_testz_si128(part, part) == 0; }
+unsigned signBits(Part part) {
+  return static_cast<unsigned>(_mm_movemask_pd(_mm_castsi128_pd(part)));
+}
 Part lowProducts(Part a, Part b) { return _mm_mul_epu32(a, b); }
 #endif
 
@@ -292,16 +300,17 @@ struct Tables {
   alignas(64) Table damage;   // each selector's heatsink damage
 };
 
-// Counts the lanes where a mask holds.
-void count(std::uint64_t (&counts)[lanes::kLanes], I64 holds) {
-  const I64 counted = load<I64>(counts);
-  store(counts, holds != 0 ? counted + 1 : counted);
+// Counts the lanes where a mask holds, the processor's integer units adding
+// while its vector units play on.
+void count(std::uint64_t& counted, I64 holds) {
+  counted += static_cast<unsigned>(__builtin_popcount(signBits(as<Part>(holds))));
 }
 
-// One turn of every lane, its first `lanes` lanes (`counted`) tallied.
+// One turn of every lane with its draws, its first `lanes` lanes (`counted`)
+// tallied.
 [[gnu::always_inline]] inline void playTurn(const Job& job, const Tables& tables, Runs& runs,
-                                            TurnLanes& turn, I64 counted, std::size_t lanes) {
-  const Draws draws = draw(runs);
+                                            const Draws& draws, TurnLanes& turn, I64 counted,
+                                            std::size_t lanes) {
   const I64 liters = draws.liters;
   runs.factor =
       draws.liters <= kMostLitersToMove ? lookUp(tables.factors, draws.selector) : runs.factor;
@@ -362,8 +371,13 @@ void playGroup(Job& job, const Tables& tables, std::uint64_t group) {
   runs.factor = F64{} + static_cast<double>(job.baseCoolingFactor);
   runs.coolant = I64{} + job.coolantLiters;
   runs.critical = I64{} - (job.criticalTemperature ? 1 : 0);
+  // Each turn's draws are drawn a turn ahead, while the processor plays the
+  // turn before: they depend on nothing else, and take long.
+  Draws next = draw(runs);
   for (std::size_t turn = 0; turn < job.turnCount; ++turn) {
-    playTurn(job, tables, runs, job.turns[turn], counted, lanes);
+    const Draws draws = next;
+    next = draw(runs);
+    playTurn(job, tables, runs, draws, job.turns[turn], counted, lanes);
   }
   addHeats<16, 10>(*job.finalHeat, runs.heat, counted, lanes);
   for (std::size_t lane = 0; lane < lanes; ++lane) {

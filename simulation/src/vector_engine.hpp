@@ -25,16 +25,16 @@ struct Histogram {
   alignas(64) double max[kLanes];
 };
 
-// One turn's tally: the heat sums of every run in run order, the flags
-// counted lane by lane, and the histogram of the turn if it is charted.
+// One turn's tally: the runs in each state, the heat sums of every run in
+// run order, and the histogram of the turn if it is charted.
 struct TurnLanes {
+  std::uint64_t overheated;
+  std::uint64_t critical;
+  std::uint64_t coolantEmpty;
+  std::uint64_t everOverheated;
+  std::uint64_t everCritical;
   double heatSum;
   double heatSquares;
-  alignas(64) std::uint64_t overheated[kLanes];  // aligned as a vector of all lanes
-  std::uint64_t critical[kLanes];
-  std::uint64_t coolantEmpty[kLanes];
-  std::uint64_t everOverheated[kLanes];
-  std::uint64_t everCritical[kLanes];
   Histogram* chart;  // null when the turn is not charted
 };
 
