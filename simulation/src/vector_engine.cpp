@@ -306,11 +306,18 @@ void count(std::uint64_t& counted, I64 holds) {
   counted += static_cast<unsigned>(__builtin_popcount(signBits(as<Part>(holds))));
 }
 
-// One turn of every lane with its draws, its first `lanes` lanes (`counted`)
-// tallied.
-[[gnu::always_inline]] inline void playTurn(const Job& job, const Tables& tables, Runs& runs,
-                                            const Draws& draws, TurnLanes& turn, I64 counted,
-                                            std::size_t lanes) {
+// What a turn left each lane in.
+struct Played {
+  F64 heat;
+  I64 critical;
+  I64 coolantEmpty;
+  I64 everOverheated;
+  I64 everCritical;
+};
+
+// One turn of every lane with its draws.
+[[gnu::always_inline]] inline Played playTurn(const Job& job, const Tables& tables, Runs& runs,
+                                              const Draws& draws) {
   const I64 liters = draws.liters;
   runs.factor =
       draws.liters <= kMostLitersToMove ? lookUp(tables.factors, draws.selector) : runs.factor;
@@ -326,31 +333,42 @@ void count(std::uint64_t& counted, I64 holds) {
   const F64 cooling = runs.factor * (coolantCooling - heatsinkCooling);
   const F64 rate = toDouble(as<U64>(draws.heat)) + cooling;
   const F64 total = runs.heat + narrowed(rate);
-  const F64 heat = total < 0.0 ? F64{} : total;
-  runs.heat = heat;
-  const I64 overheated = as<I64>(heat > kOverheatLevel);
-  runs.critical = overheated != 0 ? as<I64>(heat > kCriticalLevel) : runs.critical;
+  runs.heat = total < 0.0 ? F64{} : total;
+  const I64 overheated = as<I64>(runs.heat > kOverheatLevel);
+  runs.critical = overheated != 0 ? as<I64>(runs.heat > kCriticalLevel) : runs.critical;
   runs.everOverheated |= overheated;
   runs.everCritical |= runs.critical;
-  count(turn.overheated, overheated & counted);
-  count(turn.critical, runs.critical & counted);
-  count(turn.coolantEmpty, (runs.coolant == 0) & counted);
-  count(turn.everOverheated, runs.everOverheated & counted);
-  count(turn.everCritical, runs.everCritical & counted);
+  return {runs.heat, runs.critical, runs.coolant == 0, runs.everOverheated, runs.everCritical};
+}
+
+// A turn's tally of the first `lanes` lanes (`counted`).
+[[gnu::always_inline]] inline void tally(TurnLanes& turn, const Played& played, I64 counted,
+                                         std::size_t lanes) {
+  count(turn.overheated, as<I64>(played.heat > kOverheatLevel) & counted);
+  count(turn.critical, played.critical & counted);
+  count(turn.coolantEmpty, played.coolantEmpty & counted);
+  count(turn.everOverheated, played.everOverheated & counted);
+  count(turn.everCritical, played.everCritical & counted);
   // The sums in run order.
-  const F64 squares = heat * heat;
+  const F64 squares = played.heat * played.heat;
   double heatSum = turn.heatSum;
   double heatSquares = turn.heatSquares;
   for (std::size_t lane = 0; lane < lanes; ++lane) {
-    heatSum += heat[lane];
+    heatSum += played.heat[lane];
     heatSquares += squares[lane];
   }
   turn.heatSum = heatSum;
   turn.heatSquares = heatSquares;
   if (turn.chart != nullptr) {
-    addHeats<1, 5>(*turn.chart, heat, counted, lanes);
+    addHeats<1, 5>(*turn.chart, played.heat, counted, lanes);
   }
 }
+
+// The runs' vectors go through a long chain of steps each turn, and the
+// processor holds the steps of only a turn or two at once: turns are played
+// two at a time, then tallied, so that it plays the next ones while a
+// tally waits.
+constexpr std::size_t kTurnsAtOnce = 2;
 
 // Runs group .. group + kWidth - 1, the first `lanes` of them tallied.
 template <bool kFull>
@@ -374,10 +392,18 @@ void playGroup(Job& job, const Tables& tables, std::uint64_t group) {
   // Each turn's draws are drawn a turn ahead, while the processor plays the
   // turn before: they depend on nothing else, and take long.
   Draws next = draw(runs);
-  for (std::size_t turn = 0; turn < job.turnCount; ++turn) {
-    const Draws draws = next;
-    next = draw(runs);
-    playTurn(job, tables, runs, draws, job.turns[turn], counted, lanes);
+  for (std::size_t first = 0; first < job.turnCount; first += kTurnsAtOnce) {
+    const std::size_t turns =
+        job.turnCount - first < kTurnsAtOnce ? job.turnCount - first : kTurnsAtOnce;
+    Played played[kTurnsAtOnce];
+    for (std::size_t turn = 0; turn < turns; ++turn) {
+      const Draws draws = next;
+      next = draw(runs);
+      played[turn] = playTurn(job, tables, runs, draws);
+    }
+    for (std::size_t turn = 0; turn < turns; ++turn) {
+      tally(job.turns[first + turn], played[turn], counted, lanes);
+    }
   }
   addHeats<16, 10>(*job.finalHeat, runs.heat, counted, lanes);
   for (std::size_t lane = 0; lane < lanes; ++lane) {
