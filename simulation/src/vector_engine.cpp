@@ -133,15 +133,27 @@ F64 narrowed(F64 value) {
 #endif
 }
 
+// A selector's table of floats: as doubles, and as floats for AVX2, whose
+// permutes take 32-bit lanes.
+struct Table {
+  alignas(64) double wide[lanes::kLanes];  // the widest vector's lanes, to load as one
+  alignas(32) float narrow[lanes::kLanes];
+};
+
 // Each lane's entry of a table, by index: a selector's.
-using Table = double[lanes::kLanes];  // the widest vector's lanes, to load as one
 F64 lookUp(const Table& table, I64 index) {
 #if defined(__AVX512F__)
-  return as<F64>(_mm512_maskz_permutexvar_pd(0xff, as<__m512i>(index), load<__m512d>(table)));
+  return as<F64>(_mm512_maskz_permutexvar_pd(0xff, as<__m512i>(index), load<__m512d>(table.wide)));
+#elif defined(__AVX2__)
+  // The indices' low halves first, then the floats they pick, widened.
+  const __m256i low =
+      _mm256_permutevar8x32_epi32(as<__m256i>(index), _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6));
+  const __m256 found = _mm256_permutevar8x32_ps(load<__m256>(table.narrow), low);
+  return as<F64>(_mm256_cvtps_pd(_mm256_castps256_ps128(found)));
 #else
-  F64 found = F64{} + table[0];
+  F64 found = F64{} + table.wide[0];
   for (std::size_t entry = 1; entry < lanes::kSelectorCount; ++entry) {
-    found = index == static_cast<std::int64_t>(entry) ? table[entry] : found;
+    found = index == static_cast<std::int64_t>(entry) ? table.wide[entry] : found;
   }
   return found;
 #endif
@@ -296,8 +308,8 @@ void addHeats(Histogram& histogram, F64 heat, I64 counted, std::size_t lanes) {
 
 struct Tables {
   std::uint64_t mixedSeed;
-  alignas(64) Table factors;  // of each selector's destination
-  alignas(64) Table damage;   // each selector's heatsink damage
+  Table factors;  // of each selector's destination
+  Table damage;   // each selector's heatsink damage
 };
 
 // Counts the lanes where a mask holds, the processor's integer units adding
@@ -420,8 +432,10 @@ void playLanes(Job& job) {
   Tables tables{};
   tables.mixedSeed = splitMix64(std::uint64_t{job.seed});
   for (std::size_t entry = 0; entry < lanes::kSelectorCount; ++entry) {
-    tables.factors[entry] = static_cast<double>(job.factors[entry]);
-    tables.damage[entry] = static_cast<double>(job.damage[entry]);
+    tables.factors.wide[entry] = static_cast<double>(job.factors[entry]);
+    tables.factors.narrow[entry] = job.factors[entry];
+    tables.damage.wide[entry] = static_cast<double>(job.damage[entry]);
+    tables.damage.narrow[entry] = job.damage[entry];
   }
   std::uint64_t group = job.first;
   for (; job.end - group >= kWidth; group += kWidth) {
