@@ -99,15 +99,14 @@ U64 times(U64 a, std::uint64_t b) {
 #endif
 }
 
-// The double of whole numbers below 2^52, exactly.
-constexpr double kTwoTo52 = 4503599627370496.0;
-constexpr std::uint64_t kMantissa = (std::uint64_t{1} << 52U) - 1;
-
+// The double of whole numbers below 2^52, exactly: without AVX-512, by the
+// bits of 2^52 + x, whose last bits are x's.
 F64 toDouble(U64 whole) {
 #if defined(__AVX512DQ__)
   return __builtin_convertvector(whole, F64);
 #else
-  return as<F64>(whole | as<std::uint64_t>(kTwoTo52)) - kTwoTo52;
+  constexpr double kTwoTo52 = 4503599627370496.0;
+  return as<F64>(whole | __builtin_bit_cast(std::uint64_t, kTwoTo52)) - kTwoTo52;
 #endif
 }
 
@@ -116,6 +115,8 @@ U64 wholePart(F64 value) {
 #if defined(__AVX512DQ__)
   return __builtin_convertvector(value, U64);
 #else
+  constexpr double kTwoTo52 = 4503599627370496.0;
+  constexpr std::uint64_t kMantissa = (std::uint64_t{1} << 52U) - 1;
   const F64 shifted = value + kTwoTo52;  // rounded to a whole number, in the low bits
   const U64 nearest = as<U64>(shifted) & kMantissa;
   return nearest + as<U64>(shifted - kTwoTo52 > value);  // one less where rounded up
@@ -218,6 +219,7 @@ struct Drawn {
 // The turns of the `biased` lanes drawn again as RunRandom draws them, one
 // output after another from the state `before` the biased one (which comes
 // out biased again).
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): the generators' states and increments
 [[gnu::noinline]] Drawn redraw(Drawn drawn, U64 before, U64 increment, I64 biased) {
   for (std::size_t lane = 0; lane < kWidth; ++lane) {
     for (std::uint64_t state = before[lane]; biased[lane] != 0;) {
