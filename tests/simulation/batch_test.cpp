@@ -175,7 +175,7 @@ TEST(Batch, EveryEngineTalliesWhatTheScalarOneDoes) {
     const char* what;
     heat::MechHeatSystem mech;
     int turns;
-    std::uint64_t first, end;  // seed 46 redraws a turn of run 33
+    std::uint64_t first, end;  // seed 46 redraws turn 1 of run 33 and turn 12 of run 31828
   };
   const auto with = [](auto change) {
     heat::MechHeatSystem mech;
@@ -201,6 +201,8 @@ TEST(Batch, EveryEngineTalliesWhatTheScalarOneDoes) {
       {"longer than a block", {}, 65'537, 0, 8},
       {"fewer runs than lanes", {}, 12, 0, 7},
       {"run 33 last, in a part of a vector", {}, 12, 1, 34},
+      {"run 31828 in a vector", {}, 12, 31'821, 31'829},
+      {"run 31828 last, in a part of a vector", {}, 12, 31'820, 31'829},
       {"heat pending", with([](auto& m) { m.pendingHeat = 3.0; }), 12, 0, 300},
       {"coolant pending", with([](auto& m) { m.coolantCooling = -2.0; }), 12, 0, 300},
   };
