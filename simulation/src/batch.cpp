@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <iterator>
 #include <limits>
-#include <numeric>
 #include <string>
 
 #include "simulation/refuse.hpp"

@@ -1,14 +1,15 @@
 // The vector engine, compiled once for each instruction set with
 // MECH_HEAT_TARGET naming it. Each lane of a vector is a run: every step
-// does for eight runs at once what the scalar engine does for one, with the
-// same operations on the same values in the same order, so that each lane's
-// numbers are those of its run, bit for bit (RunRandom in run_random.hpp,
-// the model's silent steps in heat/src/, playRun in batch.cpp).
+// does for a vector of runs (8 with AVX-512, 4 with AVX2, 2 with SSE4) what
+// the scalar engine does for one, with the same operations on the same
+// values in the same order, so that each lane's numbers are those of its
+// run, bit for bit (RunRandom in run_random.hpp, the model's silent steps in
+// heat/src/, playRun in batch.cpp).
 //
-// The vectors are the compiler's (vector_size): one register with AVX-512,
-// two with AVX2, four with SSE4. A run's state stays in them from its first
-// turn to its last. Nothing here calls an inline function of another file,
-// not even of the standard library: see vector_engine.hpp.
+// The vectors are the compiler's (vector_size), as wide as the widest
+// register. A run's state stays in them from its first turn to its last.
+// Nothing here calls an inline function of another file, not even of the
+// standard library: see vector_engine.hpp.
 
 #include <immintrin.h>
 
@@ -175,6 +176,7 @@ constexpr std::int64_t kMostLitersToMove = 10;
 constexpr std::int64_t kLastSelectorToDraw = 2;
 constexpr std::int64_t kLeastHeatToDamage = 41;
 
+// The same on one number, for the generators' seeds and a turn drawn again.
 std::uint64_t times(std::uint64_t a, std::uint64_t b) { return a * b; }
 std::uint64_t lowTimes(std::uint64_t a, std::uint64_t b) { return a * b; }
 
