@@ -144,7 +144,6 @@ BatchTally playVector(const BatchSettings& settings, std::uint64_t first, std::u
                  mech.heatsinkDamage,
                  mech.baseCoolingFactor,
                  mech.coolantLiters,
-                 mech.overheated,
                  mech.criticalTemperature,
                  static_cast<double>(mech.heatsinkCount),
                  -probe.computeHeatRateSilently().cooling,

@@ -100,29 +100,24 @@ U64 times(U64 a, std::uint64_t b) {
 #endif
 }
 
-// The double of whole numbers below 2^52, exactly: without AVX-512, by the
-// bits of 2^52 + x, whose last bits are x's.
-F64 toDouble(U64 whole) {
+// The double of whole numbers below 2^52, exactly; and the whole part of
+// numbers from 0 to below 2^51.
 #if defined(__AVX512DQ__)
-  return __builtin_convertvector(whole, F64);
+F64 toDouble(U64 whole) { return __builtin_convertvector(whole, F64); }
+U64 wholePart(F64 value) { return __builtin_convertvector(value, U64); }
 #else
-  constexpr double kTwoTo52 = 4503599627370496.0;
-  return as<F64>(whole | __builtin_bit_cast(std::uint64_t, kTwoTo52)) - kTwoTo52;
-#endif
-}
+// By the bits of 2^52 + x, whose last bits are x's.
+constexpr double kTwoTo52 = 4503599627370496.0;
+constexpr std::uint64_t kMantissa = (std::uint64_t{1} << 52U) - 1;
 
-// The whole part of numbers from 0 to below 2^51.
+F64 toDouble(U64 whole) { return as<F64>(whole | as<std::uint64_t>(kTwoTo52)) - kTwoTo52; }
+
 U64 wholePart(F64 value) {
-#if defined(__AVX512DQ__)
-  return __builtin_convertvector(value, U64);
-#else
-  constexpr double kTwoTo52 = 4503599627370496.0;
-  constexpr std::uint64_t kMantissa = (std::uint64_t{1} << 52U) - 1;
   const F64 shifted = value + kTwoTo52;  // rounded to a whole number, in the low bits
   const U64 nearest = as<U64>(shifted) & kMantissa;
   return nearest + as<U64>(shifted - kTwoTo52 > value);  // one less where rounded up
-#endif
 }
+#endif
 
 // The float nearest to each lane, as a double.
 F64 narrowed(F64 value) {

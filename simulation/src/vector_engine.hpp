@@ -11,7 +11,6 @@
 namespace simulation::lanes {
 
 inline constexpr std::size_t kLanes = 8;
-inline constexpr std::size_t kEnvironmentCount = 5;
 inline constexpr std::size_t kSelectorCount = 5;
 
 // A histogram being filled: its bins, which `grow` makes hold a bin (it may
@@ -48,12 +47,11 @@ struct Job {
   float heatsinkDamage;
   float baseCoolingFactor;
   std::int32_t coolantLiters;
-  bool overheated;
-  bool criticalTemperature;
+  bool criticalTemperature;  // the flag may outlast the heat; overheating is of each turn
   double heatsinkCount;
   double heatsinkMultiplier;
-  float factors[kEnvironmentCount];  // of each destination of a move
-  float damage[kSelectorCount];      // each selector's heatsink damage
+  float factors[kSelectorCount];  // each selector's destination's cooling factor
+  float damage[kSelectorCount];   // each selector's heatsink damage
   TurnLanes* turns;
   std::size_t turnCount;
   Histogram* finalHeat;
