@@ -30,26 +30,42 @@ using lanes::Job;
 using lanes::TurnLanes;
 
 // The widest vector there is, and what the compiler's vectors do not have:
-// a test of all its lanes, its lanes' sign bits in an integer, and the
-// products of its 32-bit halves.
+// a test of all its lanes; its lanes' sign bits, the lanes above a level
+// and the lanes that are 0 as the bits of an integer; and the products of
+// its 32-bit halves.
 #if defined(__AVX512F__)
 using Part = __m512i;
+using DoublePart = __m512d;
 bool anyBit(Part part) { return _mm512_test_epi64_mask(part, part) != 0; }
 unsigned signBits(Part part) { return _mm512_movepi64_mask(part); }
+unsigned aboveBits(__m512d value, __m512d level) {
+  return _mm512_cmp_pd_mask(value, level, _CMP_GT_OQ);
+}
+unsigned zeroBits(Part part) { return _mm512_testn_epi64_mask(part, part); }
 Part lowProducts(Part a, Part b) { return _mm512_maskz_mul_epu32(0xff, a, b); }
 #elif defined(__AVX2__)
 using Part = __m256i;
+using DoublePart = __m256d;
 bool anyBit(Part part) { return _mm256_testz_si256(part, part) == 0; }
 unsigned signBits(Part part) {
   return static_cast<unsigned>(_mm256_movemask_pd(_mm256_castsi256_pd(part)));
 }
+unsigned aboveBits(__m256d value, __m256d level) {
+  return static_cast<unsigned>(_mm256_movemask_pd(_mm256_cmp_pd(value, level, _CMP_GT_OQ)));
+}
+unsigned zeroBits(Part part) { return signBits(_mm256_cmpeq_epi64(part, Part{})); }
 Part lowProducts(Part a, Part b) { return _mm256_mul_epu32(a, b); }
 #else
 using Part = __m128i;
+using DoublePart = __m128d;
 bool anyBit(Part part) { return _mm_testz_si128(part, part) == 0; }
 unsigned signBits(Part part) {
   return static_cast<unsigned>(_mm_movemask_pd(_mm_castsi128_pd(part)));
 }
+unsigned aboveBits(__m128d value, __m128d level) {
+  return static_cast<unsigned>(_mm_movemask_pd(_mm_cmpgt_pd(value, level)));
+}
+unsigned zeroBits(Part part) { return signBits(_mm_cmpeq_epi64(part, Part{})); }
 Part lowProducts(Part a, Part b) { return _mm_mul_epu32(a, b); }
 #endif
 
@@ -130,6 +146,17 @@ F64 narrowed(F64 value) {
 #endif
 }
 
+// Each lane, or 0 where it is below 0 (-0 and NaN kept as they are).
+F64 notBelowZero(F64 value) {
+#if defined(__AVX512F__)
+  return as<F64>(_mm512_maskz_max_pd(0xff, __m512d{}, as<__m512d>(value)));
+#elif defined(__AVX2__)
+  return as<F64>(_mm256_max_pd(__m256d{}, as<__m256d>(value)));
+#else
+  return as<F64>(_mm_max_pd(__m128d{}, as<__m128d>(value)));
+#endif
+}
+
 // A selector's table of floats: as doubles, and as floats for AVX2, whose
 // permutes take 32-bit lanes.
 struct Table {
@@ -173,7 +200,6 @@ constexpr std::int64_t kLeastHeatToDamage = 41;
 
 // The same on one number, for the generators' seeds and a turn drawn again.
 std::uint64_t times(std::uint64_t a, std::uint64_t b) { return a * b; }
-std::uint64_t lowTimes(std::uint64_t a, std::uint64_t b) { return a * b; }
 
 template <typename Value>
 Value splitMix64(Value value) {
@@ -183,21 +209,38 @@ Value splitMix64(Value value) {
   return value ^ (value >> 31U);
 }
 
-// PCG32's output for the state before a step, in the low half of each lane:
-// the 32-bit rotation is a 64-bit shift of the shuffled bits put twice.
-template <typename Value>
-Value output(Value old) {
-  const Value shuffled = ((old >> 18U) ^ old) >> 27U;
-  const Value twice = (shuffled << 32U) | (shuffled & kLowHalf);
+// PCG32's output for the state before a step, in the low half of each
+// lane: the 32-bit rotation is a 64-bit shift of the shuffled bits put
+// twice.
+std::uint64_t output(std::uint64_t old) {
+  const std::uint64_t shuffled = ((old >> 18U) ^ old) >> 27U;
+  const std::uint64_t twice = (shuffled << 32U) | (shuffled & kLowHalf);
   return (twice >> (old >> 59U)) & kLowHalf;
 }
 
+// The same for each lane, its high half left over: the products below take
+// only the low halves.
+U64 output(U64 old) {
+  const U64 shuffled = ((old >> 18U) ^ old) >> 27U;
+#if defined(__AVX512F__)
+  return as<U64>(_mm512_maskz_rorv_epi32(0xffff, as<__m512i>(shuffled), as<__m512i>(old >> 59U)));
+#else
+  return ((shuffled << 32U) | (shuffled & kLowHalf)) >> (old >> 59U);
+#endif
+}
+
 // The number below `range` taken from the high half of fraction * range,
-// the fraction left in its low half.
-template <typename Value>
-Value take(Value& fraction, std::uint64_t range) {
-  const Value product = lowTimes(fraction, Value{} + range);
+// the fraction left in its low half (and, in a vector, something in its
+// high half).
+std::uint64_t take(std::uint64_t& fraction, std::uint64_t range) {
+  const std::uint64_t product = fraction * range;
   fraction = product & kLowHalf;
+  return product >> 32U;
+}
+
+U64 take(U64& fraction, std::uint64_t range) {
+  const U64 product = lowTimes(fraction, U64{} + range);
+  fraction = product;
   return product >> 32U;
 }
 
@@ -246,9 +289,10 @@ struct Runs {
   F64 damage;  // floats
   F64 factor;  // floats
   I64 coolant;
-  I64 critical;
-  I64 everOverheated;
-  I64 everCritical;
+  // Flags, a bit for each lane: the processor's integer units keep them.
+  unsigned critical;
+  unsigned everOverheated;
+  unsigned everCritical;
 };
 
 // A turn's draws; biased ones drawn again. Inlined, so that the runs stay in
@@ -260,7 +304,7 @@ struct Runs {
   drawn.draws.heat = as<I64>(take(fraction, 60));
   drawn.draws.liters = as<I64>(take(fraction, 40) + 1);
   drawn.draws.selector = as<I64>(take(fraction, 5));
-  const I64 biased = as<I64>(fraction) < std::int64_t{kBiasedRemainders};
+  const I64 biased = as<I64>(fraction & kLowHalf) < std::int64_t{kBiasedRemainders};
   if (any(biased)) [[unlikely]] {
     drawn = redraw(drawn, old, runs.increment, biased);
   }
@@ -313,17 +357,25 @@ struct Tables {
 
 // Counts the lanes where a mask holds, the processor's integer units adding
 // while its vector units play on.
-void count(std::uint64_t& counted, I64 holds) {
-  counted += static_cast<unsigned>(__builtin_popcount(signBits(as<Part>(holds))));
+void count(std::uint64_t& counted, unsigned holds) {
+  counted += static_cast<unsigned>(__builtin_popcount(holds));
 }
+
+// Each lane's mask as a bit; the lanes above a level; the lanes that are 0.
+unsigned bits(I64 mask) { return signBits(as<Part>(mask)); }
+unsigned above(F64 value, double level) {
+  return aboveBits(as<DoublePart>(value), as<DoublePart>(F64{} + level));
+}
+unsigned zero(I64 value) { return zeroBits(as<Part>(value)); }
 
 // What a turn left each lane in.
 struct Played {
   F64 heat;
-  I64 critical;
-  I64 coolantEmpty;
-  I64 everOverheated;
-  I64 everCritical;
+  unsigned overheated;
+  unsigned critical;
+  unsigned coolantEmpty;
+  unsigned everOverheated;
+  unsigned everCritical;
 };
 
 // One turn of every lane with its draws.
@@ -344,22 +396,26 @@ struct Played {
   const F64 cooling = runs.factor * (coolantCooling - heatsinkCooling);
   const F64 rate = toDouble(as<U64>(draws.heat)) + cooling;
   const F64 total = runs.heat + narrowed(rate);
-  runs.heat = total < 0.0 ? F64{} : total;
-  const I64 overheated = as<I64>(runs.heat > kOverheatLevel);
-  runs.critical = overheated != 0 ? as<I64>(runs.heat > kCriticalLevel) : runs.critical;
+  runs.heat = notBelowZero(total);
+  const unsigned overheated = above(runs.heat, kOverheatLevel);
+  const unsigned hot = above(runs.heat, kCriticalLevel);
+  // Where overheated, whether above the critical level; elsewhere as it was.
+  runs.critical = (overheated & hot) | (~overheated & runs.critical);
   runs.everOverheated |= overheated;
   runs.everCritical |= runs.critical;
-  return {runs.heat, runs.critical, runs.coolant == 0, runs.everOverheated, runs.everCritical};
+  return {runs.heat,          overheated,          runs.critical,
+          zero(runs.coolant), runs.everOverheated, runs.everCritical};
 }
 
 // A turn's tally of the first `lanes` lanes (`counted`).
 [[gnu::always_inline]] inline void tally(TurnLanes& turn, const Played& played, I64 counted,
                                          std::size_t lanes) {
-  count(turn.overheated, as<I64>(played.heat > kOverheatLevel) & counted);
-  count(turn.critical, played.critical & counted);
-  count(turn.coolantEmpty, played.coolantEmpty & counted);
-  count(turn.everOverheated, played.everOverheated & counted);
-  count(turn.everCritical, played.everCritical & counted);
+  const unsigned countedBits = bits(counted);
+  count(turn.overheated, played.overheated & countedBits);
+  count(turn.critical, played.critical & countedBits);
+  count(turn.coolantEmpty, played.coolantEmpty & countedBits);
+  count(turn.everOverheated, played.everOverheated & countedBits);
+  count(turn.everCritical, played.everCritical & countedBits);
   // The sums in run order.
   const F64 squares = played.heat * played.heat;
   double heatSum = turn.heatSum;
@@ -377,9 +433,9 @@ struct Played {
 
 // The runs' vectors go through a long chain of steps each turn, and the
 // processor holds the steps of only a turn or two at once: turns are played
-// two at a time, then tallied, so that it plays the next ones while a
-// tally waits.
-constexpr std::size_t kTurnsAtOnce = 2;
+// several at a time, then tallied, so that it plays the next ones while a
+// tally waits (2 at a time took a third longer; 5 to 10 about the same).
+constexpr std::size_t kTurnsAtOnce = 8;
 
 // Runs group .. group + kWidth - 1, the first `lanes` of them tallied.
 template <bool kFull>
@@ -399,7 +455,7 @@ void playGroup(Job& job, const Tables& tables, std::uint64_t group) {
   runs.damage = F64{} + static_cast<double>(job.heatsinkDamage);
   runs.factor = F64{} + static_cast<double>(job.baseCoolingFactor);
   runs.coolant = I64{} + job.coolantLiters;
-  runs.critical = I64{} - (job.criticalTemperature ? 1 : 0);
+  runs.critical = job.criticalTemperature ? ~0U : 0U;  // every lane or none
   // Each turn's draws are drawn a turn ahead, while the processor plays the
   // turn before: they depend on nothing else, and take long.
   Draws next = draw(runs);
