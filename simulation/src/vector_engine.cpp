@@ -209,9 +209,8 @@ Value splitMix64(Value value) {
   return value ^ (value >> 31U);
 }
 
-// PCG32's output for the state before a step, in the low half of each
-// lane: the 32-bit rotation is a 64-bit shift of the shuffled bits put
-// twice.
+// PCG32's output for the state before a step, in the low half: the 32-bit
+// rotation is a 64-bit shift of the shuffled bits put twice.
 std::uint64_t output(std::uint64_t old) {
   const std::uint64_t shuffled = ((old >> 18U) ^ old) >> 27U;
   const std::uint64_t twice = (shuffled << 32U) | (shuffled & kLowHalf);
