@@ -30,42 +30,26 @@ using lanes::Job;
 using lanes::TurnLanes;
 
 // The widest vector there is, and what the compiler's vectors do not have:
-// a test of all its lanes; its lanes' sign bits, the lanes above a level
-// and the lanes that are 0 as the bits of an integer; and the products of
-// its 32-bit halves.
+// a test of all its lanes, its lanes' sign bits in an integer, and the
+// products of its 32-bit halves.
 #if defined(__AVX512F__)
 using Part = __m512i;
-using DoublePart = __m512d;
 bool anyBit(Part part) { return _mm512_test_epi64_mask(part, part) != 0; }
 unsigned signBits(Part part) { return _mm512_movepi64_mask(part); }
-unsigned aboveBits(__m512d value, __m512d level) {
-  return _mm512_cmp_pd_mask(value, level, _CMP_GT_OQ);
-}
-unsigned zeroBits(Part part) { return _mm512_testn_epi64_mask(part, part); }
 Part lowProducts(Part a, Part b) { return _mm512_maskz_mul_epu32(0xff, a, b); }
 #elif defined(__AVX2__)
 using Part = __m256i;
-using DoublePart = __m256d;
 bool anyBit(Part part) { return _mm256_testz_si256(part, part) == 0; }
 unsigned signBits(Part part) {
   return static_cast<unsigned>(_mm256_movemask_pd(_mm256_castsi256_pd(part)));
 }
-unsigned aboveBits(__m256d value, __m256d level) {
-  return static_cast<unsigned>(_mm256_movemask_pd(_mm256_cmp_pd(value, level, _CMP_GT_OQ)));
-}
-unsigned zeroBits(Part part) { return signBits(_mm256_cmpeq_epi64(part, Part{})); }
 Part lowProducts(Part a, Part b) { return _mm256_mul_epu32(a, b); }
 #else
 using Part = __m128i;
-using DoublePart = __m128d;
 bool anyBit(Part part) { return _mm_testz_si128(part, part) == 0; }
 unsigned signBits(Part part) {
   return static_cast<unsigned>(_mm_movemask_pd(_mm_castsi128_pd(part)));
 }
-unsigned aboveBits(__m128d value, __m128d level) {
-  return static_cast<unsigned>(_mm_movemask_pd(_mm_cmpgt_pd(value, level)));
-}
-unsigned zeroBits(Part part) { return signBits(_mm_cmpeq_epi64(part, Part{})); }
 Part lowProducts(Part a, Part b) { return _mm_mul_epu32(a, b); }
 #endif
 
@@ -362,10 +346,17 @@ void count(std::uint64_t& counted, unsigned holds) {
 
 // Each lane's mask as a bit; the lanes above a level; the lanes that are 0.
 unsigned bits(I64 mask) { return signBits(as<Part>(mask)); }
+#if defined(__AVX512F__)
+// Straight from the comparison, which the compiler would first widen to a
+// vector of masks.
 unsigned above(F64 value, double level) {
-  return aboveBits(as<DoublePart>(value), as<DoublePart>(F64{} + level));
+  return _mm512_cmp_pd_mask(as<__m512d>(value), as<__m512d>(F64{} + level), _CMP_GT_OQ);
 }
-unsigned zero(I64 value) { return zeroBits(as<Part>(value)); }
+unsigned zero(I64 value) { return _mm512_testn_epi64_mask(as<Part>(value), as<Part>(value)); }
+#else
+unsigned above(F64 value, double level) { return bits(value > level); }
+unsigned zero(I64 value) { return bits(value == 0); }
+#endif
 
 // What a turn left each lane in.
 struct Played {
