@@ -54,9 +54,6 @@ class Items {
         ++added_;
       }
       changed_.notify_all();
-      if (added_ == count_) {
-        allAdded_.notify_all();
-      }
     }
   }
 
@@ -64,7 +61,7 @@ class Items {
   // and whether that is all of them.
   std::pair<std::uint64_t, bool> waitForRuns(std::chrono::milliseconds limit) {
     std::unique_lock lock{mutex_};
-    allAdded_.wait_for(lock, limit, [&] { return added_ == count_; });
+    changed_.wait_for(lock, limit, [&] { return added_ == count_; });
     return {runsAdded_, added_ == count_};
   }
 
@@ -84,10 +81,9 @@ class Items {
   std::vector<simulation::BatchTally>& tallies_;
   const std::uint64_t inFlight_;
   std::mutex mutex_;
-  std::condition_variable changed_;   // for the workers
-  std::condition_variable allAdded_;  // for the thread waiting for them all, woken once
-  std::uint64_t next_ = 0;            // the next item to play
-  std::uint64_t added_ = 0;           // items added to the tallies, all before any other
+  std::condition_variable changed_;
+  std::uint64_t next_ = 0;   // the next item to play
+  std::uint64_t added_ = 0;  // items added to the tallies, all before any other
   std::uint64_t runsAdded_ = 0;
   std::map<std::uint64_t, simulation::BatchTally> finished_;  // played, not yet added
 };
