@@ -9,7 +9,7 @@
 #include <thread>
 #include <variant>
 
-#include "command_line.hpp"
+#include "options/command_line.hpp"
 #include "output.hpp"
 #include "parallel_batch.hpp"
 #include "progress.hpp"
@@ -66,12 +66,7 @@ int playNarrated(const command_line::Options& options) {
 }
 
 int playBatch(const command_line::Options& options) {
-  const simulation::SweepSettings settings{
-      options.designs(), options.turns,
-      options.runs.value_or(options.margin ? command_line::kDefaultMostRuns
-                                           : command_line::kDefaultRuns),
-      options.seed.value_or(simulation::clockSeed()),
-      options.margin};  // GCOVR_EXCL_BR_LINE: clean-up
+  const simulation::SweepSettings settings = options.sweepSettings();
   const unsigned jobs = options.jobs.value_or(std::max(1U, std::thread::hardware_concurrency()));
   // Progress only on a terminal, and only while the program is in the foreground there.
   std::optional<ProgressLine> progress;

@@ -18,7 +18,7 @@
 #include <variant>
 #include <vector>
 
-#include "command_line.hpp"
+#include "options/command_line.hpp"
 #include "heat/mech_heat_system.hpp"
 #include "reports/json_report.hpp"
 #include "reports/summary.hpp"
@@ -92,14 +92,7 @@ void playWithProgress(const simulation::SweepSettings& settings, std::uint64_t f
 // JSON and its chart, as `mech-heat … --json --jobs 1` and `--svg -` print them.
 void playBatch(const command_line::Options& options) {
   State& current = state();
-  const simulation::SweepSettings settings{
-      .designs = options.designs(),
-      .turns = options.turns,
-      .runs = options.runs.value_or(options.margin ? command_line::kDefaultMostRuns
-                                                   : command_line::kDefaultRuns),
-      .seed = options.seed.value_or(simulation::clockSeed()),
-      .margin = options.margin};
-  current.batch = simulation::playSweep(settings, playWithProgress);
+  current.batch = simulation::playSweep(options.sweepSettings(), playWithProgress);
   const reports::ReportOptions report{options.maxOverheat};
   std::ostringstream text;
   reports::printText(text, *current.batch, report);
@@ -198,7 +191,11 @@ __attribute__((export_name("mh_run"))) int mhRun(const char* words, std::size_t 
 __attribute__((export_name("mh_narrate"))) int mhNarrate(std::size_t design, const char* run,
                                                          std::size_t size) {
   State& current = fresh();
-  std::string words = "--run";
+  std::string words = "--seed";
+  words += '\0';
+  words += "0";  // --run needs a seed; the batch's own is used
+  words += '\0';
+  words += "--run";
   words += '\0';
   words.append(run, size);
   words += '\0';

@@ -6,7 +6,7 @@
 #include <variant>
 #include <vector>
 
-#include "command_line.hpp"
+#include "options/command_line.hpp"
 
 namespace command_line {
 namespace {
@@ -190,13 +190,23 @@ TEST(CommandLine, ReadsEveryOptionAndRejectsBadInput) {
       {{"--svg="}, "invalid value '' for --svg: expected a file name, or - for standard output"},
       {{"--svg", "a,b..c", "--seed", "4"},
        "seed 4, 10 turns, 10 single, 100 l, temperate-air 1, wait"},
-      {{"--run", "999999999999"}, defaults + ", run 999999999999"},
+      {{"--run", "999999999999", "--seed", "1"},
+       "seed 1, 10 turns, 10 single, 100 l, temperate-air 1, wait, run 999999999999"},
+      {{"--run", "5"}, "option '--run' needs --seed: a run of a batch is replayed from its seed"},
+      // Each value of a list once: a repeated one would play a design twice.
+      {{"--heatsinks", "8,9,8"}, "invalid value '8,9,8' for --heatsinks: 8 is given twice"},
+      {{"--coolant", "0,00"}, "invalid value '0,00' for --coolant: 0 is given twice"},
+      {{"--heatsink-type", "single,single"},
+       "invalid value 'single,single' for --heatsink-type: single is given twice"},
+      {{"--environment", "water,space,water"},
+       "invalid value 'water,space,water' for --environment: water is given twice"},
       {{"--run=0", "--seed", "3"},
        "seed 3, 10 turns, 10 single, 100 l, temperate-air 1, wait, run 0"},
       {{"--run", "1000000000000"},
        "invalid value '1000000000000' for --run: expected a whole number from 0 to 999999999999"},
       {{"--run", "5", "--runs", "9"}, "options '--run' and '--runs' do not go together"},
-      {{"--run", "5", "--json"}, "option '--json' needs a batch: --runs, --margin or a sweep"},
+      {{"--run", "5", "--seed", "1", "--json"},
+       "option '--json' needs a batch: --runs, --margin or a sweep"},
       {{"--csv"}, "option '--csv' needs a batch: --runs, --margin or a sweep"},
       // Help and version end the reading: what follows is not looked at.
       {{"--seed", "3", "--help", "--bogus"}, "help"},

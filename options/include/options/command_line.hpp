@@ -9,6 +9,7 @@
 
 #include "heat/environment.hpp"
 #include "heat/mech_heat_system.hpp"
+#include "simulation/sweep.hpp"
 #include "simulation/turn.hpp"
 
 // The program's command line, read into a plain value.
@@ -47,6 +48,11 @@ struct Options {
   // Whether the options ask for a batch of silent runs rather than a
   // narrated run: --runs, --margin, --max-overheat or a sweep.
   [[nodiscard]] bool batch() const;
+
+  // The batch or sweep they ask for: its designs, its turns, --runs (or
+  // kDefaultMostRuns with a margin, kDefaultRuns without), the seed (the
+  // clock's when not given) and the margin.
+  [[nodiscard]] simulation::SweepSettings sweepSettings() const;
 };
 
 // What is wrong with a command line, in words for its user.

@@ -1,4 +1,4 @@
-#include "command_line.hpp"
+#include "options/command_line.hpp"
 
 #include <getopt.h>
 
@@ -16,6 +16,7 @@
 #include <system_error>
 #include <vector>
 
+#include "simulation/narrated_run.hpp"
 #include "simulation/sweep.hpp"
 
 namespace command_line {
@@ -408,13 +409,29 @@ Error rejected(int optionValue, std::string_view argument) {
   return Error{"unknown option '" + std::string{name} + "'"};
 }
 
-// Stores `values` when there are some; an error naming the value otherwise.
+// A value of a list as the option spells it.
+std::string spelled(std::int32_t number) { return std::to_string(number); }
+std::string spelled(heat::Environment environment) {
+  return std::string{heat::traitsOf(environment).optionName};
+}
+std::string spelled(heat::HeatsinkType type) {
+  return type == heat::HeatsinkType::Double ? "double" : "single";
+}
+
+// Stores `values` when there are some, each once; an error naming the value
+// or the repeated item otherwise.
 template <typename Value>
 std::optional<Error> store(std::vector<Value>& into,
                            const std::optional<std::vector<Value>>& values, int id,
                            std::string_view value) {
   if (!values) {
     return invalidValue(id, value);
+  }
+  for (auto item = values->begin(); item != values->end(); ++item) {
+    if (std::find(values->begin(), item, *item) != item) {
+      return Error{"invalid value '" + std::string{value} + "' for " + spelling(id) + ": " +
+                   spelled(*item) + " is given twice"};
+    }
   }
   into = *values;
   return std::nullopt;
@@ -513,6 +530,9 @@ std::variant<Options, Error> finished(const Options& options, std::span<char*> a
     if (designs > 1) {
       return Error{"option '--run' narrates a run of one design, not of a sweep"};
     }
+    if (!options.seed) {
+      return Error{"option '--run' needs --seed: a run of a batch is replayed from its seed"};
+    }
   }
   if (options.svg == "-" && options.format != Options::Format::Text) {
     return together("--svg -", options.format == Options::Format::Json ? "--json" : "--csv");
@@ -549,6 +569,14 @@ std::vector<heat::MechHeatSystem> Options::designs() const {
 bool Options::batch() const {
   return runs || margin || maxOverheat || heatsinks.size() > 1 || heatsinkTypes.size() > 1 ||
          coolant.size() > 1 || environments.size() > 1;
+}
+
+simulation::SweepSettings Options::sweepSettings() const {
+  return {.designs = designs(),
+          .turns = turns,
+          .runs = runs.value_or(margin ? kDefaultMostRuns : kDefaultRuns),
+          .seed = seed.value_or(simulation::clockSeed()),
+          .margin = margin};
 }
 
 std::variant<Options, Error> parse(int argc, char* argv[]) {
