@@ -9,13 +9,16 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdlib>
+#include <iomanip>
 #include <limits>
 #include <memory>
 #include <span>
+#include <sstream>
 #include <string>
 #include <system_error>
 #include <vector>
 
+#include "reports/summary.hpp"
 #include "simulation/narrated_run.hpp"
 #include "simulation/sweep.hpp"
 
@@ -499,6 +502,23 @@ std::optional<Error> apply(Options& options, int id, std::string_view value) {
   return std::nullopt;
 }
 
+// Why a batch or sweep could not be played within kMemoryBudget, in words
+// that say how much it could take and what to lower.
+std::optional<Error> memoryShortfall(const simulation::SweepSettings& settings) {
+  const std::uint64_t bytes = simulation::sweepMemory(settings) + reports::reportMemory(settings);
+  if (bytes <= kMemoryBudget) {
+    return std::nullopt;
+  }
+  constexpr double kGigabyte = 1e9;
+  std::ostringstream text;
+  text << std::fixed << std::setprecision(1) << "the "
+       << (settings.designs.size() > 1 ? "sweep" : "batch") << " could take "
+       << static_cast<double>(bytes) / kGigabyte << " GB of memory, more than the "
+       << static_cast<double>(kMemoryBudget) / kGigabyte << " GB it may: lower the designs ("
+       << settings.designs.size() << ") or the turns (" << settings.turns << ")";
+  return Error{text.str()};
+}
+
 // The options read, unless arguments are left over or options were given
 // that do not go together.
 std::variant<Options, Error> finished(const Options& options, std::span<char*> arguments,
@@ -540,6 +560,11 @@ std::variant<Options, Error> finished(const Options& options, std::span<char*> a
   if (!options.batch() && (options.jobs || options.format != Options::Format::Text)) {
     const int id = options.jobs ? kJobs : options.format == Options::Format::Json ? kJson : kCsv;
     return Error{"option '" + spelling(id) + "' needs a batch: --runs, --margin or a sweep"};
+  }
+  if (options.batch()) {
+    if (auto shortfall = memoryShortfall(options.sweepSettings())) {
+      return *std::move(shortfall);
+    }
   }
   return options;
 }

@@ -31,7 +31,7 @@ Summary summarize(const simulation::BatchResult& result) {
         Estimate{mean, simulation::meanInterval(counted.heatSum, counted.heatSquares, runs)},
         std::nullopt});
   }
-  const std::vector<int> charted = simulation::chartedTurns(result.settings.turns);
+  const std::vector<int> charted = simulation::chartedTurns(result.settings);
   for (std::size_t chart = 0; chart < tally.turnHeat.size(); ++chart) {
     const simulation::TurnHeatHistogram& heat = tally.turnHeat[chart];
     summary.perTurn[static_cast<std::size_t>(charted[chart] - 1)].heat =
@@ -45,6 +45,11 @@ Summary summarize(const simulation::BatchResult& result) {
   summary.finalHeat = FinalHeat{last.meanHeat.value, heat.percentile(0.5), heat.percentile(0.9),
                                 heat.percentile(0.99), heat.max()};
   return summary;
+}
+
+std::uint64_t reportMemory(const simulation::SweepSettings& settings) {
+  return settings.designs.size() *
+         (sizeof(Summary) + sizeof(TurnSummary) * static_cast<std::uint64_t>(settings.turns));
 }
 
 std::vector<Enough> enoughDesigns(const std::vector<Summary>& designs, double maxOverheat) {

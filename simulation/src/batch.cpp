@@ -1,6 +1,7 @@
 #include "simulation/batch.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdlib>
 #include <iterator>
@@ -19,6 +20,15 @@ namespace {
 
 // Runs are played in blocks of about this many turns.
 constexpr std::uint64_t kTurnsPerBlock = 1U << 16U;
+
+// What one undamaged heatsink of `type` sheds in a cooling update, as the
+// model's own cooling computes it.
+double heatsinkCooling(heat::HeatsinkType type) {
+  heat::MechHeatSystem probe;
+  probe.heatsinkType = type;
+  probe.heatsinkCount = 1;
+  return -probe.computeHeatRateSilently().cooling;
+}
 
 // Flattened: every step of a turn inlined into the loop over the turns.
 // `charted` holds, for every turn, its index among the charted turns, or -1.
@@ -59,7 +69,7 @@ BatchTally playScalar(const BatchSettings& settings, std::uint64_t first, std::u
   const auto turns = static_cast<std::size_t>(settings.turns);
   tally.perTurn.resize(turns);
   std::vector<int> charted(turns, -1);
-  const std::vector<int> chartedTurnNumbers = chartedTurns(settings.turns);
+  const std::vector<int> chartedTurnNumbers = chartedTurns(settings);
   for (std::size_t chart = 0; chart < chartedTurnNumbers.size(); ++chart) {
     charted[static_cast<std::size_t>(chartedTurnNumbers[chart] - 1)] = static_cast<int>(chart);
   }
@@ -123,7 +133,7 @@ BatchTally playVector(const BatchSettings& settings, std::uint64_t first, std::u
   BatchTally tally;
   const auto turns = static_cast<std::size_t>(settings.turns);
   tally.perTurn.resize(turns);
-  const std::vector<int> charted = chartedTurns(settings.turns);
+  const std::vector<int> charted = chartedTurns(settings);
   tally.turnHeat.resize(charted.size());
   std::vector<lanes::Histogram> charts;
   charts.reserve(charted.size());
@@ -133,10 +143,6 @@ BatchTally playVector(const BatchSettings& settings, std::uint64_t first, std::u
         &charts.emplace_back(inLanes(tally.turnHeat[chart]));
   }
   lanes::Histogram finalHeat = inLanes(tally.finalHeat);
-  // The heatsinks' multiplier as the model's cooling applies it to one heatsink.
-  heat::MechHeatSystem probe;
-  probe.heatsinkType = mech.heatsinkType;
-  probe.heatsinkCount = 1;
   lanes::Job job{settings.seed,
                  first,
                  end,
@@ -146,7 +152,7 @@ BatchTally playVector(const BatchSettings& settings, std::uint64_t first, std::u
                  mech.coolantLiters,
                  mech.criticalTemperature,
                  static_cast<double>(mech.heatsinkCount),
-                 -probe.computeHeatRateSilently().cooling,
+                 heatsinkCooling(mech.heatsinkType),
                  {},
                  {},
                  turnLanes.data(),
@@ -200,6 +206,53 @@ void checkBatchSettings(const BatchSettings& settings) {
   require(settings.turns > 0, "turns", "must be at least 1");
   require(settings.mech.heatsinkCount >= 0, "heatsinkCount", "must not be negative");
   require(settings.mech.coolantLiters >= 0, "coolantLiters", "must not be negative");
+  require(settings.mostChartedTurns > 0 && settings.mostChartedTurns <= kMaxChartedTurns,
+          "mostChartedTurns", "must be 1 to 1000");
+}
+
+namespace {
+
+// The highest heat that a run of `mech` can reach by the end of turn
+// `turn`: no turn adds more than the most heat drawn and what the heatsinks
+// add once their damage, growing at most by the largest step each turn, is
+// past their capacity, in the environment that cools most.
+double heatBound(const heat::MechHeatSystem& mech, int turn) {
+  double factor = std::max(1.0, static_cast<double>(mech.baseCoolingFactor));
+  for (const heat::EnvironmentTraits& environment : heat::kEnvironments) {
+    factor = std::max(factor, static_cast<double>(environment.coolingFactor));
+  }
+  const double step = static_cast<double>(damagePercent(kSelectorRange - 1)) / 100.0;
+  const auto damage = static_cast<double>(mech.heatsinkDamage);
+  // The damage past capacity after turn k, damage + step k - 1, summed over
+  // the turns from the first where it is above 0.
+  const auto turns = static_cast<double>(turn);
+  const double first = std::max(1.0, std::floor((1.0 - damage) / step) + 1.0);
+  const double past = turns < first
+                          ? 0.0
+                          : (turns - first + 1.0) * (damage - 1.0) +
+                                step * (turns * (turns + 1.0) - (first - 1.0) * first) / 2.0;
+  return mech.totalHeat + mech.pendingHeat + turns * static_cast<double>(kHeatRange - 1) +
+         factor * heatsinkCooling(mech.heatsinkType) * static_cast<double>(mech.heatsinkCount) *
+             past;
+}
+
+// The most memory a histogram that has held `heat` takes, when it holds
+// what it counts without room to grow, as a tally's kept histograms do.
+template <typename Histogram>
+std::uint64_t histogramMemory(double heat) {
+  return sizeof(Histogram) + sizeof(std::uint64_t) * (Histogram::binOf(heat) + 1);
+}
+
+}  // namespace
+
+std::uint64_t tallyMemory(const BatchSettings& settings) {
+  std::uint64_t bytes = sizeof(BatchTally) +
+                        sizeof(TurnTally) * static_cast<std::uint64_t>(settings.turns) +
+                        histogramMemory<HeatHistogram>(heatBound(settings.mech, settings.turns));
+  for (const int turn : chartedTurns(settings)) {
+    bytes += histogramMemory<TurnHeatHistogram>(heatBound(settings.mech, turn));
+  }
+  return bytes;
 }
 
 void BatchTally::add(const BatchTally& next) {
@@ -306,8 +359,13 @@ std::uint64_t BatchBlocks::blocksFor(std::uint64_t runs) const {
 }
 
 BatchResult playBatch(const BatchSettings& settings) {
-  SweepSettings sweep{{settings.mech}, settings.turns, settings.runs, settings.seed, {}};
-  return std::move(playSweep(sweep).designs.front());
+  checkBatchSettings(settings);
+  const BatchBlocks blocks{settings.turns, settings.runs};
+  BatchResult result{settings, {}};
+  for (std::uint64_t block = 0; block < blocks.count(); ++block) {
+    result.tally.add(playRuns(settings, blocks.firstRun(block), blocks.endRun(block)));
+  }
+  return result;
 }
 
 }  // namespace simulation

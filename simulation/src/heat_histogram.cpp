@@ -60,6 +60,7 @@ void BasicHeatHistogram<L, B>::add(double heat) {
 template <int L, int B>
 void BasicHeatHistogram<L, B>::merge(const BasicHeatHistogram& other) {
   if (other.bins_.size() > bins_.size()) {
+    bins_.reserve(other.bins_.size());  // no more than it needs: many are kept
     bins_.resize(other.bins_.size());
   }
   std::transform(other.bins_.begin(), other.bins_.end(), bins_.begin(), bins_.begin(), std::plus{});
@@ -97,6 +98,11 @@ double BasicHeatHistogram<L, B>::percentile(double fraction) const {
   // The middle of the bin.
   const double middle = std::midpoint(lowEdge(bin), highEdge(bin));
   return std::clamp(middle, min_, max_);
+}
+
+template <int L, int B>
+std::size_t BasicHeatHistogram<L, B>::binOf(double heat) {
+  return Bins<L, B>::of(heat);
 }
 
 template <int L, int B>

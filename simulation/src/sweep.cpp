@@ -19,8 +19,23 @@ void checkSweepSettings(const SweepSettings& settings) {
   }
 }
 
+std::uint64_t sweepMemory(const SweepSettings& settings) {
+  std::uint64_t bytes = 0;
+  std::uint64_t largest = 0;
+  for (std::size_t design = 0; design < settings.designs.size(); ++design) {
+    const std::uint64_t tally = tallyMemory(designBatch(settings, design, settings.runs));
+    bytes += tally;
+    largest = std::max(largest, tally);
+  }
+  // Those being played may have grown their histograms to twice their size.
+  return bytes + 2 * largest;
+}
+
 BatchSettings designBatch(const SweepSettings& settings, std::size_t design, std::uint64_t runs) {
-  return BatchSettings{settings.designs[design], settings.turns, runs, settings.seed};
+  const auto charted =
+      std::clamp<std::size_t>(kMaxChartedTurnsInAll / settings.designs.size(), 1, kMaxChartedTurns);
+  return BatchSettings{settings.designs[design], settings.turns, runs, settings.seed,
+                       static_cast<int>(charted)};
 }
 
 std::vector<std::uint64_t> checkpoints(const SweepSettings& settings) {

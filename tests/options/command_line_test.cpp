@@ -239,6 +239,20 @@ TEST(CommandLine, ReadsEveryOptionAndRejectsBadInput) {
       {{"--runs", "9", "--jobs", "257"},
        "invalid value '257' for --jobs: expected a whole number from 1 to 256"},
       {{"--json"}, "option '--json' needs a batch: --runs, --margin or a sweep"},
+      // A sweep whose tallies could not fit the memory is refused before it plays.
+      {{"--runs", "10", "--heatsinks", "0..999", "--coolant", "0..9", "--turns", "1000"},
+       "the sweep could take 4.8 GB of memory, more than the 1.0 GB it may: lower the designs "
+       "(10000) or the turns (1000)"},
+      {{"--runs", "10", "--heatsinks", "0..999/100", "--coolant", "0..999", "--turns", "5"},
+       "seed clock, 5 turns, 0,100,200,300,400,500,600,700,800,900 single, " +
+           [] {
+             std::string liters;
+             for (int value = 0; value < 1'000; ++value) {
+               liters.append(value == 0 ? "" : ",").append(std::to_string(value));
+             }
+             return liters;
+           }() +
+           " l, temperate-air 1, wait, 10000 designs, 10 runs on 0 jobs"},
       {{"--jobs", "2"}, "option '--jobs' needs a batch: --runs, --margin or a sweep"},
       // Options and arguments that are not the program's.
       {{"--seed"}, "option '--seed' needs a value: a whole number from 0 to 4294967295"},

@@ -109,7 +109,8 @@ TEST(Batch, CountsWhatEveryRunWentThrough) {
       {heat::MechHeatSystem{}, 25, 6'000, 3},
       {mechWith({.heatsinks = 14, .coolant = 1}), 25, 3'000, 4},
       {mechWith({.heatsinks = 0, .coolant = 0}), 3, 2'000, 5},
-      {mechWith({.heatsinks = 1'000, .coolant = 0}), 2, 500, 6},  // every run ends at 0
+      // Every run ends at 0, in two blocks: the first run stays the hottest.
+      {mechWith({.heatsinks = 1'000, .coolant = 0}), 2, 40'000, 6},
   };
   for (const BatchSettings& settings : batches) {
     SCOPED_TRACE(settings.mech.heatsinkCount);
@@ -280,6 +281,8 @@ TEST(Batch, RefusesSettingsThatDescribeNoBatch) {
       {{heat::MechHeatSystem{}, 0, 5, 1}, "turns"},
       {{mechWith({.heatsinks = -1, .coolant = 100}), 10, 5, 1}, "heatsinkCount"},
       {{mechWith({.heatsinks = 10, .coolant = -1}), 10, 5, 1}, "coolantLiters"},
+      {{heat::MechHeatSystem{}, 10, 5, 1, 0}, "mostChartedTurns"},
+      {{heat::MechHeatSystem{}, 10, 5, 1, kMaxChartedTurns + 1}, "mostChartedTurns"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.field);
@@ -316,6 +319,35 @@ TEST(Batch, ChartsAndShowsEvenlySpacedTurnsEndingWithTheLast) {
   EXPECT_EQ(chartedTurns(999).size(), 999U);
   EXPECT_EQ(chartedTurns(2'500).size(), 1'000U);
   EXPECT_EQ(chartedTurns(2'500).back(), 2'500);
+}
+
+TEST(Batch, TakesNoMoreMemoryThanItsBound) {
+  // Mechs whose heat stays low, grows with each turn, and whose damaged
+  // heatsinks heat them more every turn; charting every turn, a few or one.
+  heat::MechHeatSystem damaged = mechWith({.heatsinks = 1'000, .coolant = 0});
+  damaged.heatsinkType = heat::HeatsinkType::Double;
+  damaged.heatsinkDamage = 3.0F;
+  const BatchSettings batches[] = {
+      {heat::MechHeatSystem{}, 12, 3'000, 1},
+      {mechWith({.heatsinks = 0, .coolant = 0}), 40, 2'000, 2},
+      {mechWith({.heatsinks = 1'000, .coolant = 10}), 60, 2'000, 3, 7},
+      {damaged, 30, 500, 4},
+      {mechWith({.heatsinks = 0, .coolant = 0}), 20'000, 2, 5, 1},  // mostly counts of turns
+  };
+  const auto histogramBytes = [](const auto& histogram) {
+    return sizeof(histogram) + sizeof(std::uint64_t) * histogram.bins().capacity();
+  };
+  for (const BatchSettings& settings : batches) {
+    SCOPED_TRACE(settings.turns);
+    const BatchTally tally = playBatch(settings).tally;
+    std::uint64_t bytes = sizeof(BatchTally) + sizeof(TurnTally) * tally.perTurn.capacity() +
+                          histogramBytes(tally.finalHeat);
+    for (const TurnHeatHistogram& histogram : tally.turnHeat) {
+      bytes += histogramBytes(histogram);
+    }
+    EXPECT_LE(bytes, tallyMemory(settings));
+    EXPECT_GT(bytes * 2, tallyMemory(settings));  // a bound, not a guess far above
+  }
 }
 
 TEST(HeatHistogram, FindsPercentilesWithinItsPrecision) {

@@ -95,6 +95,18 @@ TEST(Sweep, PlaysEveryDesignOnTheRunsOfItsPlainBatch) {
   }
 }
 
+TEST(Sweep, ChartsFewerTurnsOfEachDesignWhenTheDesignsAreMany) {
+  struct Case {
+    std::size_t designs;
+    int charted;
+  };
+  for (const Case c : {Case{1, 1'000}, Case{100, 1'000}, Case{150, 666}, Case{10'000, 10}}) {
+    SCOPED_TRACE(c.designs);
+    const SweepSettings settings{std::vector<heat::MechHeatSystem>(c.designs), 5'000, 1, 0, {}};
+    EXPECT_EQ(designBatch(settings, c.designs - 1, 1).mostChartedTurns, c.charted);
+  }
+}
+
 TEST(Sweep, CountsEveryShareOfEveryTurnTowardsTheMargin) {
   // 10000 runs of 3 turns: a share of a half is known to about ±1 %, a share
   // of none to within 0.04 %.

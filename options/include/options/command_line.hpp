@@ -20,6 +20,10 @@ namespace command_line {
 inline constexpr std::uint64_t kDefaultRuns = 100'000;
 inline constexpr std::uint64_t kDefaultMostRuns = 1'000'000'000;
 
+// The most memory, in bytes, that a batch or sweep and its report may take:
+// one that could take more is refused before it plays.
+inline constexpr std::uint64_t kMemoryBudget = 1'000'000'000;
+
 struct Options {
   enum class Action { Run, ShowHelp, ShowVersion };
   enum class Format { Text, Json, Csv };

@@ -54,6 +54,10 @@ struct Summary {
 
 [[nodiscard]] Summary summarize(const simulation::BatchResult& result);
 
+// The most memory, in bytes, that a report of the sweep takes besides the
+// sweep's own tallies: a summary of every design.
+[[nodiscard]] std::uint64_t reportMemory(const simulation::SweepSettings& settings);
+
 // What reports add to a sweep's numbers.
 struct ReportOptions {
   // Name, per environment, the cheapest design whose ever-overheated

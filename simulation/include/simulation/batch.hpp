@@ -15,15 +15,20 @@
 // not depend on which thread plays it or in what order.
 namespace simulation {
 
+// The most turns whose heat levels a batch keeps a histogram of.
+inline constexpr int kMaxChartedTurns = 1'000;
+
 struct BatchSettings {
   heat::MechHeatSystem mech;  // the starting mech of every run
   int turns = kDefaultTurnCount;
   std::uint64_t runs = 1;
   std::uint32_t seed = 0;
+  int mostChartedTurns = kMaxChartedTurns;  // of chartedTurns(), from 1 to kMaxChartedTurns
 };
 
 // Throws std::invalid_argument naming the field when the settings describe
-// no batch: no runs, no turns, or negative heatsinks or coolant.
+// no batch: no runs, no turns, negative heatsinks or coolant, or charted
+// turns outside their range.
 void checkBatchSettings(const BatchSettings& settings);
 
 // How many runs were in each state right after one turn's cooling update.
@@ -43,14 +48,14 @@ struct HottestRun {
   double finalHeat = -1.0;  // below every heat level while no run is counted
 };
 
-// The most turns whose heat levels a batch keeps a histogram of.
-inline constexpr int kMaxChartedTurns = 1'000;
-
 // `count` evenly spaced turns of `turns`, the last among them; every turn
 // when there are no more than `count`. From 1.
 [[nodiscard]] std::vector<int> evenlySpacedTurns(int turns, int count);
 
 // The turns whose heat levels a batch keeps a histogram of.
+[[nodiscard]] inline std::vector<int> chartedTurns(const BatchSettings& settings) {
+  return evenlySpacedTurns(settings.turns, settings.mostChartedTurns);
+}
 [[nodiscard]] inline std::vector<int> chartedTurns(int turns) {
   return evenlySpacedTurns(turns, kMaxChartedTurns);
 }
@@ -112,13 +117,18 @@ class BatchBlocks {
   std::uint64_t count_;
 };
 
+// The most memory, in bytes, that the batch's tally, the sum of its blocks'
+// tallies, can take: its counts of every turn, and its histograms, each as if
+// it held the highest heat that the runs can reach by its turn.
+[[nodiscard]] std::uint64_t tallyMemory(const BatchSettings& settings);
+
 struct BatchResult {
   BatchSettings settings;
   BatchTally tally;
 };
 
-// Plays the whole batch on the calling thread, block by block: a sweep of one
-// design. Checks the settings first.
+// Plays the whole batch on the calling thread, block by block, as a sweep
+// plays each of its designs. Checks the settings first.
 [[nodiscard]] BatchResult playBatch(const BatchSettings& settings);
 
 }  // namespace simulation

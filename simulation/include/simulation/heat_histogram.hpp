@@ -35,6 +35,7 @@ class BasicHeatHistogram {
 
   // The counts, from the bin of 0 up, and the range of heat each bin holds.
   [[nodiscard]] const std::vector<std::uint64_t>& bins() const { return bins_; }
+  [[nodiscard]] static std::size_t binOf(double heat);
   [[nodiscard]] static double lowEdge(std::size_t bin);
   [[nodiscard]] static double highEdge(std::size_t bin);
 

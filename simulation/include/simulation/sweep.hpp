@@ -20,6 +20,11 @@ inline constexpr std::size_t kMaxDesigns = 10'000;
 // The fewest runs a margin is first checked at; later checks double it.
 inline constexpr std::uint64_t kFirstMarginCheck = 10'000;
 
+// The most turns a sweep keeps histograms of, of all its designs together:
+// each design charts kMaxChartedTurns of its turns, or fewer when the designs
+// are many, and always its last.
+inline constexpr std::size_t kMaxChartedTurnsInAll = 100'000;
+
 struct SweepSettings {
   std::vector<heat::MechHeatSystem> designs;  // the starting mechs
   int turns = kDefaultTurnCount;
@@ -34,6 +39,10 @@ struct SweepSettings {
 // no sweep: no design or too many, a margin outside (0, 0.5], or what
 // checkBatchSettings refuses in any design.
 void checkSweepSettings(const SweepSettings& settings);
+
+// The most memory, in bytes, that the sweep's tallies can take while it is
+// played on the calling thread: each design's, and one of runs being played.
+[[nodiscard]] std::uint64_t sweepMemory(const SweepSettings& settings);
 
 // The batch of one design of a sweep, with the given number of runs.
 [[nodiscard]] BatchSettings designBatch(const SweepSettings& settings, std::size_t design,
