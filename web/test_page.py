@@ -14,7 +14,7 @@ import sys
 import tempfile
 import time
 from pathlib import Path
-from urllib.parse import urlencode
+from urllib.parse import parse_qsl, urlencode
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
@@ -103,6 +103,17 @@ def set_controls(given):
         given.get('heatsink-type', ''))
 
 
+def open_link(fragment):
+    """The page opened afresh at #fragment, once it has settled."""
+    driver.get('about:blank')
+    driver.get(PAGE.as_uri() + '#' + fragment)
+    return wait_until_settled()
+
+
+def result_hidden():
+    return driver.find_element(By.ID, 'result').get_attribute('hidden') is not None
+
+
 def run_with_controls(given):
     set_controls(given)
     driver.find_element(By.ID, 'run').click()
@@ -176,8 +187,7 @@ try:
           text_of('run-index-error'))
 
     # A link fills the controls and replays the result.
-    driver.get(PAGE.as_uri() + '#' + urlencode(in_order(BATCH)))
-    check('a link runs', wait_until_settled() == 'done')
+    check('a link runs', open_link(urlencode(in_order(BATCH))) == 'done')
     check('a link fills the controls',
           all(driver.find_element(By.ID, name).get_attribute('value') == value
               for name, value in BATCH.items()))
@@ -185,6 +195,13 @@ try:
           text_of('json') == native(*words(BATCH), '--json', '--jobs', '1')[0])
     link = driver.find_element(By.ID, 'link').get_attribute('href')
     check('the page links to its result', link.endswith('#' + urlencode(in_order(BATCH))), link)
+    # Of a key given twice, as of an option, the last counts.
+    for fragment in ('runs=100&seed=5&runs=2000',
+                     'heatsink-type=double&runs=500&seed=3&heatsink-type=single'):
+        settled = open_link(fragment)
+        args = [word for name, value in parse_qsl(fragment) for word in (f'--{name}', value)]
+        check(f'#{fragment} plays mech-heat {" ".join(args)}',
+              settled == 'done' and text_of('json') == native(*args, '--json', '--jobs', '1')[0])
 
     # Stop: a long batch, stopped while it plays, and the page still works.
     run_long = {'runs': '10000000000', 'seed': '1'}
@@ -208,8 +225,22 @@ try:
         shown = text_of(f'{name}-error')
         check(f'--{name} {value}: "{message}" beside its control, nothing run',
               shown == message and state() == 'error' and js('return window.mechHeat.progressed') == 0
-              and driver.find_element(By.ID, 'result').get_attribute('hidden') is not None
+              and result_hidden()
               and driver.find_element(By.ID, 'progress').get_attribute('value') == '0', shown)
+
+    # A link with a key the page does not take: the message beside the link, no result, and the
+    # next Run plays.
+    for fragment, where, expected, played in (
+            ('seed=1&run=5', 'link-error', "unknown key 'run' in the link", False),
+            ('runs=100&bogus=1', 'link-error', "unknown key 'bogus' in the link", False)):
+        settled = open_link(fragment)
+        shown = text_of(where)
+        check(f'#{fragment}: "{shown}", no result',
+              settled == 'error' and shown.startswith(expected) and result_hidden()
+              and (played or js('return window.mechHeat.progressed') == 0), shown)
+        after = {'runs': '1000', 'seed': '2'}
+        check(f'a run after #{fragment}', run_with_controls(after) == 'done'
+              and text_of('json') == native(*words(after), '--json', '--jobs', '1')[0])
 
     # Speed: turns per second of a batch in the page against the program on one
     # thread, with the engine the page has (the scalar one) and with the program's own.
