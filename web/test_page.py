@@ -121,17 +121,21 @@ def run_with_controls(given):
 
 
 def compare_batch(name, given):
-    """The page's JSON, SVG and text summary against the program's, and the hottest run narrated."""
+    """The page's JSON, SVG and text summary against the program's, and the hottest run narrated;
+    without a seed, with the one the page chose."""
     before = narrations()
     settled = run_with_controls(given)
+    given = {'seed': driver.find_element(By.ID, 'seed').get_attribute('value'), **given}
     args = words(given)
     check(f'{name}: done', settled == 'done', text_of('json'))
     answer = js('return window.mechHeat.batch') or {}
     check(f'{name}: JSON as --json --jobs 1', text_of('json') == native(*args, '--json', '--jobs', '1')[0])
     check(f'{name}: SVG as --svg -', answer.get('svg') == native(*args, '--svg', '-')[0])
     check(f'{name}: text summary', text_of('summary') == native(*args)[0])
-    check(f'{name}: command line shown', text_of('command') == ' '.join(['mech-heat', *args]),
-          text_of('command'))
+    check(f'{name}: command line shown, with the seed',
+          text_of('command') == ' '.join(['mech-heat', *args]) and '--seed' in args, text_of('command'))
+    link = driver.find_element(By.ID, 'link').get_attribute('href')
+    check(f'{name}: linked', link.endswith('#' + urlencode(in_order(given))), link)
     narration = wait_for_narration(before)
     replay = narration['command'].split()[1:]
     check(f'{name}: hottest run narrated as {narration["command"]}',
@@ -159,6 +163,7 @@ try:
     compare_batch('batch', BATCH)
     compare_batch('sweep', SWEEP)
     compare_batch('margin', {'margin': '1%', 'heatsinks': '11', 'seed': '3'})
+    compare_batch('a fresh seed', {'runs': '2000', 'heatsinks': '9'})
 
     # Any run of any design of the sweep.
     before = narrations()
