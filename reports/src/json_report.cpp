@@ -67,14 +67,15 @@ void printBatch(std::ostream& out, const Summary& summary) {
   }
   const FinalHeat& heat = summary.finalHeat;
   json = "],\n " + key("everOverheated") + exactNumber(summary.everOverheated.value) + ", " +
-         key("everCritical") + exactNumber(summary.everCritical.value) + ",\n " + key("ci95") +
-         "{" + key("everOverheated") + interval(summary.everOverheated) + ", " +
-         key("everCritical") + interval(summary.everCritical) + "},\n " + key("finalHeat") + "{" +
-         key("mean") + exactNumber(heat.mean) + ", " + key("median") + exactNumber(heat.median) +
-         ", " + key("p90") + exactNumber(heat.p90) + ", " + key("p99") + exactNumber(heat.p99) +
-         ", " + key("max") + exactNumber(heat.max) + "},\n " + key("hottestRun") + "{" +
-         key("run") + std::to_string(summary.hottest.run) + ", " + key("finalHeat") +
-         exactNumber(summary.hottest.finalHeat) + "}";
+         key("everCritical") + exactNumber(summary.everCritical.value) + ", " + key("damagedOut") +
+         exactNumber(summary.damagedOut.value) + ",\n " + key("ci95") + "{" +
+         key("everOverheated") + interval(summary.everOverheated) + ", " + key("everCritical") +
+         interval(summary.everCritical) + ", " + key("damagedOut") + interval(summary.damagedOut) +
+         "},\n " + key("finalHeat") + "{" + key("mean") + exactNumber(heat.mean) + ", " +
+         key("median") + exactNumber(heat.median) + ", " + key("p90") + exactNumber(heat.p90) +
+         ", " + key("p99") + exactNumber(heat.p99) + ", " + key("max") + exactNumber(heat.max) +
+         "},\n " + key("hottestRun") + "{" + key("run") + std::to_string(summary.hottest.run) +
+         ", " + key("finalHeat") + exactNumber(summary.hottest.finalHeat) + "}";
   out << json;
 }
 

@@ -19,7 +19,7 @@ double Estimate::halfWidth() const { return std::max(value - ci95.low, ci95.high
 Summary summarize(const simulation::BatchResult& result) {
   const simulation::BatchTally& tally = result.tally;
   const std::uint64_t runs = tally.runs;
-  Summary summary{result.settings, {}, {}, {}, {}, tally.hottest};
+  Summary summary{result.settings, {}, {}, {}, {}, {}, tally.hottest};
   summary.perTurn.reserve(tally.perTurn.size());
   int turn = 0;
   for (const simulation::TurnTally& counted : tally.perTurn) {
@@ -41,6 +41,7 @@ Summary summarize(const simulation::BatchResult& result) {
   const TurnSummary& last = summary.perTurn.back();
   summary.everOverheated = last.everOverheated;
   summary.everCritical = last.everCritical;
+  summary.damagedOut = shareOf(tally.damagedOut, runs);
   const simulation::HeatHistogram& heat = tally.finalHeat;
   summary.finalHeat = FinalHeat{last.meanHeat.value, heat.percentile(0.5), heat.percentile(0.9),
                                 heat.percentile(0.99), heat.max()};

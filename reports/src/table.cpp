@@ -1,6 +1,7 @@
 #include "table.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <iomanip>
 #include <sstream>
 #include <utility>
@@ -16,14 +17,36 @@ std::size_t displayWidth(std::string_view text) {
   }));
 }
 
-std::string oneDecimal(double value) {
+namespace {
+
+std::string fixed(double value, int decimals) {
   std::ostringstream text;
-  text << std::fixed << std::setprecision(1) << value;
+  text << std::fixed << std::setprecision(decimals) << value;
   return text.str();
 }
 
+}  // namespace
+
+std::string oneDecimal(double value) { return fixed(value, 1); }
+
+std::string percentNumber(double percent) {
+  return fixed(percent, percent > 0.0 && percent < 0.1
+                            ? -static_cast<int>(std::floor(std::log10(percent)))
+                            : 1);
+}
+
+std::string givenPercent(double percent) {
+  constexpr int kMostDecimals = 12;
+  int decimals = 1;
+  while (decimals < kMostDecimals &&
+         std::abs(std::stod(fixed(percent, decimals)) - percent) > 1e-9 * percent) {
+    ++decimals;
+  }
+  return fixed(percent, decimals);
+}
+
 std::string percentCell(double share, double halfWidth) {
-  return oneDecimal(100.0 * share) + " % ±" + oneDecimal(100.0 * halfWidth);
+  return percentNumber(100.0 * share) + " % ±" + percentNumber(100.0 * halfWidth);
 }
 
 std::string meanCell(double mean, double halfWidth) {

@@ -35,7 +35,16 @@ class Table {
 // The columns a text takes on a terminal: a UTF-8 sequence takes one.
 [[nodiscard]] std::size_t displayWidth(std::string_view text);
 
-// "63.0 % ±0.3": a share as a percentage, and the larger side of its interval.
+// A percentage with one decimal, or with as many more as its first
+// significant digit takes ("12.5", "0.04", "0.001").
+[[nodiscard]] std::string percentNumber(double percent);
+
+// A percentage a user gave, with one decimal or as many more as it takes to
+// show it as given ("0.5", "10.0", "0.045").
+[[nodiscard]] std::string givenPercent(double percent);
+
+// "63.0 % ±0.3": a share as a percentage, and the larger side of its interval,
+// each as percentNumber writes it.
 [[nodiscard]] std::string percentCell(double share, double halfWidth);
 
 // "85.7 ±0.4".

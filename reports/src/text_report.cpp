@@ -62,6 +62,10 @@ std::string batchText(const Summary& summary) {
   const FinalHeat& heat = summary.finalHeat;
   text += "ever overheated " + percent(summary.everOverheated) + ", ever critical " +
           percent(summary.everCritical) + "\n";
+  if (summary.damagedOut.value > 0.0) {
+    text += "heatsinks past 100 % damage at the end: " + percent(summary.damagedOut) +
+            " of runs; such heatsinks heat the mech\n";
+  }
   text += "final heat: mean " + oneDecimal(heat.mean) + "  median " + oneDecimal(heat.median) +
           "  90th " + oneDecimal(heat.p90) + "  99th " + oneDecimal(heat.p99) + "  max " +
           oneDecimal(heat.max) + "\n";
@@ -100,12 +104,19 @@ std::string sweepTable(const simulation::SweepResult& result,
                   oneDecimal(summary.finalHeat.p90)});
     // GCOVR_EXCL_BR_STOP
   }
-  return text + table.text();
+  text += table.text();
+  const auto damaged = std::ranges::count_if(
+      summaries, [](const Summary& summary) { return summary.damagedOut.value > 0.0; });
+  if (damaged > 0) {
+    text += "some runs of " + counted(static_cast<std::uint64_t>(damaged), "design") +
+            " end with heatsinks past 100 % damage, which heat the mech (damagedOut in --json)\n";
+  }
+  return text;
 }
 
 std::string marginText(const simulation::SweepResult& result) {
   const double margin = *result.settings.margin;
-  std::string text = "margin ±" + oneDecimal(100.0 * margin) + " %: ";
+  std::string text = "margin ±" + givenPercent(100.0 * margin) + " %: ";
   if (result.marginMet) {
     return text + "every interval within it after " + counted(result.runs, "run") + "\n";
   }
@@ -118,7 +129,8 @@ std::string enoughText(const std::vector<Summary>& summaries, double maxOverheat
   for (const Enough& enough : enoughDesigns(summaries, maxOverheat)) {
     text += "enough in " + environmentWords(enough.environment) + ": ";
     if (!enough.design) {
-      text += "no design keeps ever overheated within " + oneDecimal(100.0 * maxOverheat) + " %\n";
+      text +=
+          "no design keeps ever overheated within " + givenPercent(100.0 * maxOverheat) + " %\n";
       continue;
     }
     const Summary& design = summaries[*enough.design];

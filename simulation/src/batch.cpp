@@ -57,6 +57,7 @@ double heatsinkCooling(heat::HeatsinkType type) {
     }
   }
   tally.finalHeat.add(mech.totalHeat);
+  tally.damagedOut += static_cast<unsigned>(mech.heatsinkDamage > 1.0F);
   if (mech.totalHeat > tally.hottest.finalHeat) {
     tally.hottest = HottestRun{index, mech.totalHeat};
   }
@@ -159,7 +160,8 @@ BatchTally playVector(const BatchSettings& settings, std::uint64_t first, std::u
                  turns,
                  &finalHeat,
                  tally.hottest.run,
-                 tally.hottest.finalHeat};
+                 tally.hottest.finalHeat,
+                 0};
   // Each selector's destination and damage, as the model's own steps give them.
   std::array<float, lanes::kSelectorCount> factors{};
   std::array<float, lanes::kSelectorCount> damage{};
@@ -184,6 +186,7 @@ BatchTally playVector(const BatchSettings& settings, std::uint64_t first, std::u
   }
   addLanes(tally.finalHeat, finalHeat, tally.runs);
   tally.hottest = HottestRun{job.hottestRun, job.hottestHeat};
+  tally.damagedOut = job.damagedOut;
   return tally;
 }
 
@@ -277,6 +280,7 @@ void BatchTally::add(const BatchTally& next) {
     turnHeat[chart].merge(next.turnHeat[chart]);
   }
   runs += next.runs;
+  damagedOut += next.damagedOut;
   finalHeat.merge(next.finalHeat);
   // Among equal heats the earlier run stays.
   if (next.hottest.finalHeat > hottest.finalHeat) {

@@ -468,6 +468,7 @@ void playGroup(Job& job, const Tables& tables, std::uint64_t group) {
       job.hottestHeat = runs.heat[lane];
       job.hottestRun = group + lane;
     }
+    job.damagedOut += runs.damage[lane] > 1.0 ? 1U : 0U;
   }
 }
 

@@ -57,6 +57,7 @@ struct Job {
   Histogram* finalHeat;
   std::uint64_t hottestRun;  // the hottest run before these, updated
   double hottestHeat;
+  std::uint64_t damagedOut;  // runs whose heatsinks lost more than their capacity, added to
 };
 
 }  // namespace simulation::lanes

@@ -15,6 +15,7 @@
 #include "reports/text_report.hpp"
 #include "simulation/batch.hpp"
 #include "simulation/sweep.hpp"
+#include "table.hpp"
 
 namespace reports {
 namespace {
@@ -38,6 +39,7 @@ simulation::BatchResult smallBatch() {
     tally.finalHeat.add(heat);
   }
   tally.hottest = {2, 99.0};
+  tally.damagedOut = 1;
   return result;
 }
 
@@ -53,6 +55,7 @@ TEST(BatchReport, PrintsTheSummaryAsTextAndAsJson) {
       "   2  66.7 % ±45.9  33.3 % ±45.9  100.0 % ±56.1    100.0 % ±56.1  63.0 ±61.9  "
       "#############\n"
       "ever overheated 100.0 % ±56.1, ever critical 33.3 % ±45.9\n"
+      "heatsinks past 100 % damage at the end: 33.3 % ±45.9 of runs; such heatsinks heat the mech\n"
       "final heat: mean 63.0  median 90.0  90th 99.0  99th 99.0  max 99.0\n"
       "hottest run: 2, final heat 99.0 (mech-heat --seed 7 --run 2 --turns 2 --heatsinks 1 "
       "--heatsink-type double --environment hot-air)\n");
@@ -66,8 +69,8 @@ TEST(BatchReport, PrintsTheSummaryAsTextAndAsJson) {
    "ci95": {"overheated": [0.06149194472039621, 0.7923403991979522], "critical": [0, 0.5614970317550454], "coolantEmpty": [0, 0.5614970317550454], "everOverheated": [0.06149194472039621, 0.7923403991979522], "everCritical": [0, 0.5614970317550454], "meanHeat": [-22.399159639267925, 69.06582630593459]}},
   {"turn": 2, "overheated": 0.6666666666666666, "critical": 0.3333333333333333, "coolantEmpty": 1, "everOverheated": 1, "everCritical": 0.3333333333333333, "meanHeat": 63,
    "ci95": {"overheated": [0.2076596008020477, 0.9385080552796037], "critical": [0.06149194472039621, 0.7923403991979522], "coolantEmpty": [0.4385029682449546, 1], "everOverheated": [0.4385029682449546, 1], "everCritical": [0.06149194472039621, 0.7923403991979522], "meanHeat": [1.0514942724731213, 124.94850572752688]}}],
- "everOverheated": 1, "everCritical": 0.3333333333333333,
- "ci95": {"everOverheated": [0.4385029682449546, 1], "everCritical": [0.06149194472039621, 0.7923403991979522]},
+ "everOverheated": 1, "everCritical": 0.3333333333333333, "damagedOut": 0.3333333333333333,
+ "ci95": {"everOverheated": [0.4385029682449546, 1], "everCritical": [0.06149194472039621, 0.7923403991979522], "damagedOut": [0.06149194472039621, 0.7923403991979522]},
  "finalHeat": {"mean": 63, "median": 90.03125, "p90": 99, "p99": 99, "max": 99},
  "hottestRun": {"run": 2, "finalHeat": 99}}
 )");
@@ -81,14 +84,30 @@ TEST(BatchReport, NamesTheDistinctPercentiles) {
   result.settings.turns = 1;
   result.tally.runs = 100;
   result.tally.perTurn.resize(1);
+  result.tally.turnHeat.resize(1);
   for (int heat = 1; heat <= 100; ++heat) {
     result.tally.finalHeat.add(heat);
+    result.tally.turnHeat.front().add(heat);
   }
   const Summary summary = summarize(result);
   EXPECT_NEAR(summary.finalHeat.median, 50.0, 0.1);
   EXPECT_NEAR(summary.finalHeat.p90, 90.0, 0.1);
   EXPECT_NEAR(summary.finalHeat.p99, 99.0, 0.1);
   EXPECT_EQ(summary.finalHeat.max, 100.0);
+  // Each where the reports print it.
+  std::ostringstream text;
+  printText(text, result);
+  EXPECT_NE(text.str().find("median 50.0  90th 90.0  99th 99.0  max 100.0\n"), std::string::npos)
+      << text.str();
+  std::ostringstream json;
+  printJson(json, result);
+  EXPECT_NE(
+      json.str().find(R"("heat": {"p10": 10.5, "p25": 25.5, "p50": 50.5, "p75": 75, "p90": 91})"),
+      std::string::npos)
+      << json.str();
+  EXPECT_NE(json.str().find(R"("median": 50.03125, "p90": 90.03125, "p99": 99.03125, "max": 100})"),
+            std::string::npos)
+      << json.str();
 }
 
 TEST(BatchReport, WritesNumbersThatReadBackExactly) {
@@ -98,6 +117,17 @@ TEST(BatchReport, WritesNumbersThatReadBackExactly) {
     EXPECT_EQ(std::stod(text), value) << text;
   }
   EXPECT_EQ(exactNumber(0.0), "0");
+}
+
+TEST(BatchReport, WritesSharesWithTheirFirstSignificantDigit) {
+  EXPECT_EQ(percentCell(0.0004, 0.00012), "0.04 % ±0.01");
+  EXPECT_EQ(percentCell(0.5, 0.003), "50.0 % ±0.3");
+  EXPECT_EQ(percentCell(0.0, 0.0), "0.0 % ±0.0");
+  EXPECT_EQ(percentCell(0.00002, 0.0000049), "0.002 % ±0.0005");
+  // What a user gave, as given.
+  EXPECT_EQ(givenPercent(0.045), "0.045");
+  EXPECT_EQ(givenPercent(1.0), "1.0");
+  EXPECT_EQ(givenPercent(100.0 * 0.0004), "0.04");
 }
 
 TEST(BatchReport, ReplaysTheHottestRunWithTheBatchsOwnOptions) {
@@ -129,13 +159,15 @@ TEST(SweepReport, PicksTheCheapestDesignThatIsEnoughInEachEnvironment) {
     double everOverheatedHigh;
   };
   const std::vector<Candidate> candidates{
-      {design(20, Single, 100, Water), 0.30},  // 0: not enough
-      {design(30, Double, 0, Water), 0.05},    // 1
-      {design(30, Single, 200, Water), 0.10},  // 2: as many heatsinks, single
-      {design(30, Single, 50, Water), 0.09},   // 3: the same, less coolant
-      {design(40, Single, 0, Water), 0.01},    // 4: more heatsinks
-      {design(10, Single, 0, Space), 0.11},    // 5: not enough in space
-      {design(30, Single, 50, Water), 0.02},   // 6: as cheap as 3, later
+      {design(20, Single, 100, Water), 0.30},   // 0: not enough
+      {design(30, Double, 0, Water), 0.05},     // 1
+      {design(30, Single, 200, Water), 0.10},   // 2: as many heatsinks, single
+      {design(30, Single, 50, Water), 0.09},    // 3: the same, less coolant
+      {design(40, Single, 0, Water), 0.01},     // 4: more heatsinks
+      {design(10, Single, 0, Space), 0.11},     // 5: not enough in space
+      {design(30, Single, 50, Water), 0.02},    // 6: as cheap as 3, later
+      {design(16, Single, 0, ColdAir), 0.01},   // 7: more heatsinks than 8, though single
+      {design(8, Double, 100, ColdAir), 0.09},  // 8
   };
   std::vector<Summary> summaries;
   for (const Candidate& candidate : candidates) {
@@ -145,11 +177,12 @@ TEST(SweepReport, PicksTheCheapestDesignThatIsEnoughInEachEnvironment) {
     summaries.push_back(summary);
   }
   const auto picks = enoughDesigns(summaries, 0.10);
-  ASSERT_EQ(picks.size(), 2U);
+  ASSERT_EQ(picks.size(), 3U);
   EXPECT_EQ(picks[0].environment, Water);
   EXPECT_EQ(picks[0].design, std::optional<std::size_t>{3});
   EXPECT_EQ(picks[1].environment, Space);
   EXPECT_EQ(picks[1].design, std::nullopt);
+  EXPECT_EQ(picks[2].design, std::optional<std::size_t>{8});
   EXPECT_EQ(enoughDesigns(summaries, 0.30).front().design, std::optional<std::size_t>{0});
 }
 

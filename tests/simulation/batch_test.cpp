@@ -53,6 +53,7 @@ struct Counted {
   std::vector<double> heatSum, heatSquares;
   std::vector<std::vector<double>> heats;  // of each turn
   std::vector<double> finalHeats;
+  std::uint64_t damagedOut = 0;  // runs whose heatsinks end past 100 % damage
 };
 
 Counted countByHand(const BatchSettings& settings) {
@@ -66,7 +67,8 @@ Counted countByHand(const BatchSettings& settings) {
                   std::vector<double>(turns),
                   std::vector<double>(turns),
                   std::vector<std::vector<double>>(turns),
-                  {}};
+                  {},
+                  0};
   for (std::uint64_t run = 0; run < settings.runs; ++run) {
     heat::MechHeatSystem mech = settings.mech;
     RunRandom random{settings.seed, run};
@@ -86,6 +88,7 @@ Counted countByHand(const BatchSettings& settings) {
       counted.everCritical[turn] += everCritical ? 1 : 0;
     }
     counted.finalHeats.push_back(mech.totalHeat);
+    counted.damagedOut += mech.heatsinkDamage > 1.0F ? 1 : 0;
   }
   return counted;
 }
@@ -148,12 +151,13 @@ TEST(Batch, CountsWhatEveryRunWentThrough) {
     EXPECT_EQ(tally.finalHeat.max(), *hottest);
     EXPECT_EQ(tally.finalHeat.min(), std::ranges::min(counted.finalHeats));
     EXPECT_EQ(tally.finalHeat.count(), settings.runs);
+    EXPECT_EQ(tally.damagedOut, counted.damagedOut);
   }
 }
 
 // Every number of a tally, floating ones as their bits.
 std::vector<std::uint64_t> bitsOf(const BatchTally& tally) {
-  std::vector<std::uint64_t> bits{tally.runs, tally.hottest.run,
+  std::vector<std::uint64_t> bits{tally.runs, tally.damagedOut, tally.hottest.run,
                                   std::bit_cast<std::uint64_t>(tally.hottest.finalHeat)};
   for (const TurnTally& turn : tally.perTurn) {
     bits.insert(bits.end(), {turn.overheated, turn.critical, turn.coolantEmpty, turn.everOverheated,

@@ -48,6 +48,7 @@ struct Summary {
   std::vector<TurnSummary> perTurn;
   Estimate everOverheated;  // the last turn's
   Estimate everCritical;
+  Estimate damagedOut;  // runs whose heatsinks ended past their capacity, heating the mech
   FinalHeat finalHeat;
   simulation::HottestRun hottest;
 };

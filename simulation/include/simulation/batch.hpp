@@ -68,6 +68,9 @@ struct BatchTally {
   std::vector<TurnHeatHistogram> turnHeat;  // one for each of chartedTurns()
   HeatHistogram finalHeat;
   HottestRun hottest;
+  // Runs whose heatsinks had lost more than their whole capacity by the last
+  // turn, so that they then heated the mech instead of cooling it.
+  std::uint64_t damagedOut = 0;
 
   // Adds the tally of the runs that follow this one's. The sums of heat are
   // floating-point: adding the same tallies in the same order gives the same
