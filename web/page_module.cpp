@@ -1,7 +1,7 @@
 // The web page's WebAssembly module: the program's command line, its batch
 // and its narrated run of a batch behind a few C functions that the page's
-// worker calls, and one function imported from the worker that is told how
-// far a batch has got.
+// worker calls, and two functions imported from the worker: one is told how
+// far a batch has got, the other that memory ran out.
 //
 // Arguments come in as one buffer of NUL-terminated words, the argv of the
 // program without its name. What a call made is kept in parts (the message,
@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <new>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -18,8 +19,8 @@
 #include <variant>
 #include <vector>
 
-#include "options/command_line.hpp"
 #include "heat/mech_heat_system.hpp"
+#include "options/command_line.hpp"
 #include "reports/json_report.hpp"
 #include "reports/summary.hpp"
 #include "reports/svg_report.hpp"
@@ -33,6 +34,9 @@ extern "C" {
 // design together, and the most there are to play.
 __attribute__((import_module("env"), import_name("progress"))) void pageProgress(double runsDone,
                                                                                  double runsAtMost);
+// Called when operator new finds no memory; it ends the call (the worker
+// throws), and the worker, whose module is left half way, is replaced.
+__attribute__((import_module("env"), import_name("out_of_memory"))) void pageOutOfMemory();
 }
 
 namespace {
@@ -122,8 +126,14 @@ void narrate(const simulation::BatchSettings& settings, std::uint64_t run) {
   current.parts[kCommand] = reports::replayCommand(settings, run);
 }
 
-// Starts a call: every part empty.
+void outOfMemory() {
+  pageOutOfMemory();
+  std::abort();  // were the call to go on, operator new would only ask again
+}
+
+// Starts a call: every part empty, and running out of memory told to the page.
 State& fresh() {
+  std::set_new_handler(outOfMemory);
   State& current = state();
   for (std::string& part : current.parts) {
     part.clear();

@@ -233,11 +233,13 @@ try:
               and result_hidden()
               and driver.find_element(By.ID, 'progress').get_attribute('value') == '0', shown)
 
-    # A link with a key the page does not take: the message beside the link, no result, and the
-    # next Run plays.
+    # A link with a key the page does not take, and a batch the page has no memory for (two designs
+    # of a million turns: 830 MB of JSON, more than the browser's longest string): the message in
+    # its place, no result, and the next Run plays.
     for fragment, where, expected, played in (
             ('seed=1&run=5', 'link-error', "unknown key 'run' in the link", False),
-            ('runs=100&bogus=1', 'link-error', "unknown key 'bogus' in the link", False)):
+            ('runs=100&bogus=1', 'link-error', "unknown key 'bogus' in the link", False),
+            ('heatsinks=10,11&turns=1000000&runs=1&seed=1', 'form-error', 'out of memory: ', True)):
         settled = open_link(fragment)
         shown = text_of(where)
         check(f'#{fragment}: "{shown}", no result',

@@ -8,11 +8,18 @@
 // Out: {type: 'ready', ms}
 //      {type: 'progress', done, total}  runs played of a batch so far
 //      {type: 'result', id, status, ms, message, text, json, svg, command}
-//      {type: 'failure', id, message}   the module trapped; use a new worker
+//      {type: 'failure', id, message, memory}
+//                                       the call failed, out of memory when
+//                                       `memory`; use a new worker
 'use strict';
 
 let engine = null;
 const memory = () => engine.memory.buffer;  // views of it go stale when it grows
+
+// What ends a call that needs more memory than the page has: the module's
+// operator new finding none, or a part longer than the browser's longest string.
+class OutOfMemory extends Error {}
+let errorText = '';  // what the module wrote on standard error during the call
 
 // The WASI calls the module imports: text on standard output and error goes
 // to the console, there is no environment and no file; the clocks are the
@@ -29,6 +36,7 @@ const wasi = {
       total += size;
     }
     if (text) (fd === 2 ? console.error : console.log)(text);
+    if (fd === 2) errorText += text;
     view.setUint32(written, total, true);
     return 0;
   },
@@ -51,7 +59,10 @@ const wasi = {
 
 const imports = {
   wasi_snapshot_preview1: wasi,
-  env: { progress: (done, total) => postMessage({ type: 'progress', done, total }) },
+  env: {
+    progress: (done, total) => postMessage({ type: 'progress', done, total }),
+    out_of_memory: () => { throw new OutOfMemory('the module found no memory for an allocation'); },
+  },
 };
 
 const encoder = new TextEncoder();
@@ -61,6 +72,7 @@ const decoder = new TextDecoder();
 function withText(text, call) {
   const bytes = encoder.encode(text);
   const pointer = engine.mh_alloc(Math.max(bytes.length, 1));
+  if (pointer === 0) throw new OutOfMemory('no memory for the command line');
   new Uint8Array(memory(), pointer, bytes.length).set(bytes);
   try {
     return call(pointer, bytes.length);
@@ -79,6 +91,10 @@ function parts() {
     const data = view.getUint32(span, true);
     const size = view.getUint32(span + 4, true);
     result[name] = decoder.decode(new Uint8Array(memory(), data, size));
+    // The browser decodes a text longer than its longest string as an empty one.
+    if (size > 0 && !result[name]) {
+      throw new OutOfMemory(`the ${name} has ${size} bytes, too many for a string`);
+    }
   });
   return result;
 }
@@ -95,6 +111,7 @@ onmessage = async ({ data }) => {
     });
     return;
   }
+  errorText = '';
   try {
     await ready;
     const start = performance.now();
@@ -105,6 +122,9 @@ onmessage = async ({ data }) => {
     const ms = performance.now() - start;
     postMessage({ type: 'result', id: data.id, status, ms, ...parts() });
   } catch (error) {
-    postMessage({ type: 'failure', id: data.id, message: String(error) });
+    // A trap or an abort: the module's memory is left as it was, half changed.
+    const outOfMemory = error instanceof OutOfMemory || error instanceof RangeError;
+    const message = [errorText.trim(), String(error)].filter(Boolean).join(': ');
+    postMessage({ type: 'failure', id: data.id, message, memory: outOfMemory });
   }
 };
