@@ -30,9 +30,14 @@ std::string fixed(double value, int decimals) {
 std::string oneDecimal(double value) { return fixed(value, 1); }
 
 std::string percentNumber(double percent) {
-  return fixed(percent, percent > 0.0 && percent < 0.1
-                            ? -static_cast<int>(std::floor(std::log10(percent)))
-                            : 1);
+  // Each decimal shows values from half its unit on.
+  constexpr int kMostDecimals = 12;
+  int decimals = 1;
+  for (double unit = 0.1; decimals < kMostDecimals && percent > 0.0 && percent < unit / 2.0;
+       unit /= 10.0) {
+    ++decimals;
+  }
+  return fixed(percent, decimals);
 }
 
 std::string givenPercent(double percent) {

@@ -124,6 +124,7 @@ TEST(BatchReport, WritesSharesWithTheirFirstSignificantDigit) {
   EXPECT_EQ(percentCell(0.5, 0.003), "50.0 % ±0.3");
   EXPECT_EQ(percentCell(0.0, 0.0), "0.0 % ±0.0");
   EXPECT_EQ(percentCell(0.00002, 0.0000049), "0.002 % ±0.0005");
+  EXPECT_EQ(percentCell(0.000999, 0.00049), "0.1 % ±0.05");
   // What a user gave, as given.
   EXPECT_EQ(givenPercent(0.045), "0.045");
   EXPECT_EQ(givenPercent(1.0), "1.0");
