@@ -519,10 +519,9 @@ std::optional<Error> memoryShortfall(const simulation::SweepSettings& settings) 
   }
   constexpr double kGigabyte = 1e9;
   std::ostringstream text;
-  text << std::fixed << std::setprecision(1) << "the "
-       << (settings.designs.size() > 1 ? "sweep" : "batch") << " could take "
+  text << std::fixed << std::setprecision(1) << "this could take "
        << static_cast<double>(bytes) / kGigabyte << " GB of memory, more than the "
-       << static_cast<double>(kMemoryBudget) / kGigabyte << " GB it may: lower the designs ("
+       << static_cast<double>(kMemoryBudget) / kGigabyte << " GB a batch may: lower the designs ("
        << settings.designs.size() << ") or the turns (" << settings.turns << ")";
   return Error{text.str()};
 }

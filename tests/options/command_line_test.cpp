@@ -241,7 +241,7 @@ TEST(CommandLine, ReadsEveryOptionAndRejectsBadInput) {
       {{"--json"}, "option '--json' needs a batch: --runs, --margin or a sweep"},
       // A sweep whose tallies could not fit the memory is refused before it plays.
       {{"--runs", "10", "--heatsinks", "0..999", "--coolant", "0..9", "--turns", "1000"},
-       "the sweep could take 4.8 GB of memory, more than the 1.0 GB it may: lower the designs "
+       "this could take 4.8 GB of memory, more than the 1.0 GB a batch may: lower the designs "
        "(10000) or the turns (1000)"},
       {{"--runs", "10", "--heatsinks", "0..999/100", "--coolant", "0..999", "--turns", "5"},
        "seed clock, 5 turns, 0,100,200,300,400,500,600,700,800,900 single, " +

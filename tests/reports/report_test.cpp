@@ -125,10 +125,12 @@ TEST(BatchReport, WritesSharesWithTheirFirstSignificantDigit) {
   EXPECT_EQ(percentCell(0.0, 0.0), "0.0 % ±0.0");
   EXPECT_EQ(percentCell(0.00002, 0.0000049), "0.002 % ±0.0005");
   EXPECT_EQ(percentCell(0.000999, 0.00049), "0.1 % ±0.05");
+  EXPECT_EQ(percentCell(1e-20, 0.0), "0.000000000000 % ±0.0");  // at most 12 decimals
   // What a user gave, as given.
   EXPECT_EQ(givenPercent(0.045), "0.045");
   EXPECT_EQ(givenPercent(1.0), "1.0");
   EXPECT_EQ(givenPercent(100.0 * 0.0004), "0.04");
+  EXPECT_EQ(givenPercent(1e-20), "0.000000000000");
 }
 
 TEST(BatchReport, ReplaysTheHottestRunWithTheBatchsOwnOptions) {
