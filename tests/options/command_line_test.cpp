@@ -198,6 +198,8 @@ TEST(CommandLine, ReadsEveryOptionAndRejectsBadInput) {
       {{"--coolant", "0,00"}, "invalid value '0,00' for --coolant: 0 is given twice"},
       {{"--heatsink-type", "single,single"},
        "invalid value 'single,single' for --heatsink-type: single is given twice"},
+      {{"--heatsink-type", "double,single,double"},
+       "invalid value 'double,single,double' for --heatsink-type: double is given twice"},
       {{"--environment", "water,space,water"},
        "invalid value 'water,space,water' for --environment: water is given twice"},
       {{"--run=0", "--seed", "3"},
