@@ -526,6 +526,34 @@ std::optional<Error> memoryShortfall(const simulation::SweepSettings& settings) 
   return Error{text.str()};
 }
 
+Error together(std::string_view first, std::string_view second) {
+  return Error{"options '" + std::string{first} + "' and '" + std::string{second} +
+               "' do not go together"};
+}
+
+// What does not go with --run, if anything.
+std::optional<Error> runConflict(const Options& options, std::size_t designs) {
+  if (!options.run) {
+    return std::nullopt;
+  }
+  if (options.runs) {
+    return together("--run", "--runs");
+  }
+  if (options.margin) {
+    return together("--run", "--margin");
+  }
+  if (options.maxOverheat) {
+    return together("--run", "--max-overheat");
+  }
+  if (designs > 1) {
+    return Error{"option '--run' narrates a run of one design, not of a sweep"};
+  }
+  if (!options.seed) {
+    return Error{"option '--run' needs --seed: a run of a batch is replayed from its seed"};
+  }
+  return std::nullopt;
+}
+
 // The options read, unless arguments are left over or options were given
 // that do not go together.
 std::variant<Options, Error> finished(const Options& options, std::span<char*> arguments,
@@ -540,26 +568,8 @@ std::variant<Options, Error> finished(const Options& options, std::span<char*> a
     return Error{"the sweep has " + std::to_string(designs) + " designs, more than " +
                  std::to_string(simulation::kMaxDesigns)};
   }
-  const auto together = [](std::string_view first, std::string_view second) {
-    return Error{"options '" + std::string{first} + "' and '" + std::string{second} +
-                 "' do not go together"};
-  };
-  if (options.run) {
-    if (options.runs) {
-      return together("--run", "--runs");
-    }
-    if (options.margin) {
-      return together("--run", "--margin");
-    }
-    if (options.maxOverheat) {
-      return together("--run", "--max-overheat");
-    }
-    if (designs > 1) {
-      return Error{"option '--run' narrates a run of one design, not of a sweep"};
-    }
-    if (!options.seed) {
-      return Error{"option '--run' needs --seed: a run of a batch is replayed from its seed"};
-    }
+  if (auto conflict = runConflict(options, designs)) {
+    return *std::move(conflict);
   }
   if (options.svg == "-" && options.format != Options::Format::Text) {
     return together("--svg -", options.format == Options::Format::Json ? "--json" : "--csv");

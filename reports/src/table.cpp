@@ -33,9 +33,10 @@ std::string percentNumber(double percent) {
   // Each decimal shows values from half its unit on.
   constexpr int kMostDecimals = 12;
   int decimals = 1;
-  for (double unit = 0.1; decimals < kMostDecimals && percent > 0.0 && percent < unit / 2.0;
-       unit /= 10.0) {
+  double half = 0.05;  // of the last decimal's unit
+  while (decimals < kMostDecimals && percent > 0.0 && percent < half) {
     ++decimals;
+    half /= 10.0;
   }
   return fixed(percent, decimals);
 }
