@@ -44,9 +44,11 @@ std::string percentNumber(double percent) {
 std::string givenPercent(double percent) {
   constexpr int kMostDecimals = 12;
   int decimals = 1;
+  double scale = 10.0;  // of the last decimal
   while (decimals < kMostDecimals &&
-         std::abs(std::stod(fixed(percent, decimals)) - percent) > 1e-9 * percent) {
+         std::abs(std::round(percent * scale) / scale - percent) > 1e-9 * percent) {
     ++decimals;
+    scale *= 10.0;
   }
   return fixed(percent, decimals);
 }
