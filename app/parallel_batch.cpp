@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <exception>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 #include <utility>
@@ -21,18 +23,21 @@ constexpr std::uint64_t kTallyMemory = std::uint64_t{256} << 20U;
 class Items {
  public:
   Items(const simulation::SweepSettings& settings, std::uint64_t firstBlock, std::uint64_t endBlock,
-        std::vector<simulation::BatchTally>& tallies, std::uint64_t inFlight)
+        std::vector<simulation::BatchTally>& tallies, std::uint64_t inFlight,
+        const RunPlayer& playRuns)
       : settings_{settings},
         blocks_{settings.turns, settings.runs},
         firstBlock_{firstBlock},
         designs_{settings.designs.size()},
         count_{(endBlock - firstBlock) * designs_},
         tallies_{tallies},
-        inFlight_{inFlight} {}
+        inFlight_{inFlight},
+        playRuns_{playRuns} {}
 
   // Plays items until none is left. A worker that finished an item goes on
   // with the next one; whoever finishes the item that is next in order adds
-  // it, and every finished item after it.
+  // it, and every finished item after it. An item that throws ends the work
+  // of all: no item is started after it.
   void work() {
     std::unique_lock lock{mutex_};
     for (;;) {
@@ -44,9 +49,18 @@ class Items {
       }
       const std::uint64_t item = next_++;
       lock.unlock();
-      simulation::BatchTally tally = play(item);
+      std::optional<simulation::BatchTally> tally;
+      try {
+        tally = play(item);
+      } catch (...) {
+        lock.lock();
+        failure_ = std::current_exception();  // the last, if several threw
+        next_ = count_;
+        changed_.notify_all();
+        return;
+      }
       lock.lock();
-      finished_.emplace(item, std::move(tally));
+      finished_.emplace(item, std::move(*tally));
       for (auto first = finished_.begin(); first != finished_.end() && first->first == added_;
            first = finished_.erase(first)) {
         runsAdded_ += first->second.runs;
@@ -57,20 +71,28 @@ class Items {
     }
   }
 
-  // Waits up to `limit` for all items to be added; the runs added so far,
-  // and whether that is all of them.
+  // Waits up to `limit` for all items to be added, or one to throw; the runs
+  // added so far, and whether the work is over.
   std::pair<std::uint64_t, bool> waitForRuns(std::chrono::milliseconds limit) {
     std::unique_lock lock{mutex_};
-    changed_.wait_for(lock, limit, [&] { return added_ == count_; });
-    return {runsAdded_, added_ == count_};
+    const auto over = [&] { return added_ == count_ || failure_; };
+    changed_.wait_for(lock, limit, over);
+    return {runsAdded_, over()};
+  }
+
+  // Throws again what an item threw, once no thread works any more.
+  void rethrowFailure() const {
+    if (failure_) {
+      std::rethrow_exception(failure_);
+    }
   }
 
  private:
   [[nodiscard]] simulation::BatchTally play(std::uint64_t item) const {
     const std::uint64_t block = firstBlock_ + item / designs_;
     const auto design = static_cast<std::size_t>(item % designs_);
-    return simulation::playRuns(simulation::designBatch(settings_, design, settings_.runs),
-                                blocks_.firstRun(block), blocks_.endRun(block));
+    return playRuns_(simulation::designBatch(settings_, design, settings_.runs),
+                     blocks_.firstRun(block), blocks_.endRun(block));
   }
 
   const simulation::SweepSettings& settings_;
@@ -80,49 +102,58 @@ class Items {
   const std::uint64_t count_;
   std::vector<simulation::BatchTally>& tallies_;
   const std::uint64_t inFlight_;
+  const RunPlayer& playRuns_;
   std::mutex mutex_;
   std::condition_variable changed_;
   std::uint64_t next_ = 0;   // the next item to play
   std::uint64_t added_ = 0;  // items added to the tallies, all before any other
   std::uint64_t runsAdded_ = 0;
   std::map<std::uint64_t, simulation::BatchTally> finished_;  // played, not yet added
+  std::exception_ptr failure_;
 };
 
 void playOnThreads(const simulation::SweepSettings& settings, std::uint64_t firstBlock,
                    std::uint64_t endBlock, std::vector<simulation::BatchTally>& tallies,
-                   unsigned jobs, const Progress& progress) {
+                   unsigned jobs, const Progress& progress, const RunPlayer& playRuns) {
   const std::uint64_t tallyBytes =
       sizeof(simulation::TurnTally) * static_cast<std::uint64_t>(settings.turns);
   const std::uint64_t inFlight =
       std::clamp<std::uint64_t>(kTallyMemory / tallyBytes, 1, std::uint64_t{2} * jobs);
-  Items items{settings, firstBlock, endBlock, tallies, inFlight};
-  // A thread that finds no item left ends at once; threads beyond the items
-  // that may be under way wait for their turn.
-  std::vector<std::jthread> running;
-  running.reserve(jobs);
-  for (unsigned thread = 0; thread < jobs; ++thread) {
-    running.emplace_back([&items] { items.work(); });
-  }
-  constexpr std::chrono::milliseconds kProgressInterval{200};
-  for (bool all = false; !all;) {
-    const auto [done, allDone] = items.waitForRuns(kProgressInterval);
-    all = allDone;
-    if (progress) {
-      progress(done);
+  Items items{settings, firstBlock, endBlock, tallies, inFlight, playRuns};
+  {
+    // A thread that finds no item left ends at once; threads beyond the items
+    // that may be under way wait for their turn.
+    std::vector<std::jthread> running;
+    running.reserve(jobs);
+    for (unsigned thread = 0; thread < jobs; ++thread) {
+      running.emplace_back([&items] { items.work(); });
     }
-  }
+    constexpr std::chrono::milliseconds kProgressInterval{200};
+    for (bool over = false; !over;) {
+      const auto [done, allOver] = items.waitForRuns(kProgressInterval);
+      over = allOver;
+      if (progress) {
+        progress(done);
+      }
+    }
+  }  // every thread has ended
+  items.rethrowFailure();
 }
 
 }  // namespace
 
-simulation::BlockPlayer parallelPlayer(unsigned jobs, Progress progress) {
+simulation::BlockPlayer parallelPlayer(unsigned jobs, Progress progress, RunPlayer playRuns) {
   if (jobs == 0) {
     throw std::invalid_argument{"jobs must be at least 1"};
   }
-  return [jobs, progress = std::move(progress)](const simulation::SweepSettings& settings,
-                                                std::uint64_t firstBlock, std::uint64_t endBlock,
-                                                std::vector<simulation::BatchTally>& tallies) {
-    playOnThreads(settings, firstBlock, endBlock, tallies, jobs, progress);
+  if (!playRuns) {
+    playRuns = [](const simulation::BatchSettings& settings, std::uint64_t first,
+                  std::uint64_t end) { return simulation::playRuns(settings, first, end); };
+  }
+  return [jobs, progress = std::move(progress), playRuns = std::move(playRuns)](
+             const simulation::SweepSettings& settings, std::uint64_t firstBlock,
+             std::uint64_t endBlock, std::vector<simulation::BatchTally>& tallies) {
+    playOnThreads(settings, firstBlock, endBlock, tallies, jobs, progress, playRuns);
   };
 }
 

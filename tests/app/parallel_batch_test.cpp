@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <chrono>
 #include <cstdint>
+#include <new>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
@@ -78,6 +80,42 @@ TEST(ParallelBatch, StopsASweepAtTheSameCheckForAnyNumberOfJobs) {
         settings, parallelPlayer(jobs, [&](std::uint64_t done) { reported = done; }));
     EXPECT_EQ(jsonOfSweep(result), jsonOfSweep(alone));
     EXPECT_GT(reported, 0U);
+  }
+}
+
+TEST(ParallelBatch, ThrowsWhatABlockThrewOnTheCallingThreadAndStartsNoBlockAfter) {
+  const simulation::SweepSettings settings{{heat::MechHeatSystem{}}, 10, 300'000, 7, {}};
+  const simulation::BatchBlocks blocks{settings.turns, settings.runs};
+  ASSERT_GT(blocks.count(), 20U);
+  struct Case {
+    unsigned jobs;
+    std::uint64_t failing;  // the block that throws
+    bool outOfMemory;       // std::bad_alloc, or else a std::runtime_error
+  };
+  for (const Case c : {Case{1, 0, false}, Case{2, 5, true}, Case{4, 17, false}}) {
+    SCOPED_TRACE(c.jobs);
+    const std::string reason =
+        c.outOfMemory ? std::bad_alloc{}.what() : "block " + std::to_string(c.failing);
+    std::atomic<std::uint64_t> started = 0;
+    const RunPlayer playRuns = [&](const simulation::BatchSettings& batch, std::uint64_t first,
+                                   std::uint64_t end) {
+      ++started;
+      if (first == blocks.firstRun(c.failing)) {
+        if (c.outOfMemory) {
+          throw std::bad_alloc{};
+        }
+        throw std::runtime_error{reason};
+      }
+      return simulation::playRuns(batch, first, end);
+    };
+    try {
+      static_cast<void>(simulation::playSweep(settings, parallelPlayer(c.jobs, {}, playRuns)));
+      ADD_FAILURE() << "nothing thrown";
+    } catch (const std::exception& thrown) {
+      EXPECT_EQ(thrown.what(), reason);
+    }
+    // No more blocks than may be under way, two a thread, ahead of those added.
+    EXPECT_LE(started, c.failing + std::uint64_t{2} * c.jobs);
   }
 }
 
