@@ -6,7 +6,6 @@
 #include <exception>
 #include <map>
 #include <mutex>
-#include <optional>
 #include <stdexcept>
 #include <thread>
 #include <utility>
@@ -36,39 +35,22 @@ class Items {
 
   // Plays items until none is left. A worker that finished an item goes on
   // with the next one; whoever finishes the item that is next in order adds
-  // it, and every finished item after it. An item that throws ends the work
-  // of all: no item is started after it.
+  // it, and every finished item after it. What throws (playing an item, or
+  // adding one, out of memory) ends the work of all: no item is started after.
   void work() {
-    std::unique_lock lock{mutex_};
-    for (;;) {
-      // An item far ahead of the next to add waits, so that the tallies
-      // waiting to be added stay within their memory.
-      changed_.wait(lock, [&] { return next_ >= count_ || next_ < added_ + inFlight_; });
-      if (next_ >= count_) {
-        return;
-      }
-      const std::uint64_t item = next_++;
-      lock.unlock();
-      std::optional<simulation::BatchTally> tally;
-      try {
-        tally = play(item);
-      } catch (...) {
-        lock.lock();
-        failure_ = std::current_exception();  // the last, if several threw
-        next_ = count_;
-        changed_.notify_all();
-        return;
-      }
-      lock.lock();
-      finished_.emplace(item, std::move(*tally));
-      for (auto first = finished_.begin(); first != finished_.end() && first->first == added_;
-           first = finished_.erase(first)) {
-        runsAdded_ += first->second.runs;
-        tallies_[static_cast<std::size_t>(added_ % designs_)].add(first->second);
-        ++added_;
-      }
-      changed_.notify_all();
+    try {
+      playItems();
+    } catch (...) {
+      const std::scoped_lock lock{mutex_};
+      failure_ = std::current_exception();  // the last, if several threw
+      startNoMore();
     }
+  }
+
+  // No item is started after those under way.
+  void stop() {
+    const std::scoped_lock lock{mutex_};
+    startNoMore();
   }
 
   // Waits up to `limit` for all items to be added, or one to throw; the runs
@@ -88,6 +70,35 @@ class Items {
   }
 
  private:
+  void startNoMore() {
+    next_ = count_;
+    changed_.notify_all();
+  }
+
+  void playItems() {
+    std::unique_lock lock{mutex_};
+    for (;;) {
+      // An item far ahead of the next to add waits, so that the tallies
+      // waiting to be added stay within their memory.
+      changed_.wait(lock, [&] { return next_ >= count_ || next_ < added_ + inFlight_; });
+      if (next_ >= count_) {
+        return;
+      }
+      const std::uint64_t item = next_++;
+      lock.unlock();
+      simulation::BatchTally tally = play(item);
+      lock.lock();
+      finished_.emplace(item, std::move(tally));
+      for (auto first = finished_.begin(); first != finished_.end() && first->first == added_;
+           first = finished_.erase(first)) {
+        runsAdded_ += first->second.runs;
+        tallies_[static_cast<std::size_t>(added_ % designs_)].add(first->second);
+        ++added_;
+      }
+      changed_.notify_all();
+    }
+  }
+
   [[nodiscard]] simulation::BatchTally play(std::uint64_t item) const {
     const std::uint64_t block = firstBlock_ + item / designs_;
     const auto design = static_cast<std::size_t>(item % designs_);
@@ -125,16 +136,23 @@ void playOnThreads(const simulation::SweepSettings& settings, std::uint64_t firs
     // that may be under way wait for their turn.
     std::vector<std::jthread> running;
     running.reserve(jobs);
-    for (unsigned thread = 0; thread < jobs; ++thread) {
-      running.emplace_back([&items] { items.work(); });
-    }
-    constexpr std::chrono::milliseconds kProgressInterval{200};
-    for (bool over = false; !over;) {
-      const auto [done, allOver] = items.waitForRuns(kProgressInterval);
-      over = allOver;
-      if (progress) {
-        progress(done);
+    try {
+      for (unsigned thread = 0; thread < jobs; ++thread) {
+        running.emplace_back([&items] { items.work(); });
       }
+      constexpr std::chrono::milliseconds kProgressInterval{200};
+      for (bool over = false; !over;) {
+        const auto [done, allOver] = items.waitForRuns(kProgressInterval);
+        over = allOver;
+        if (progress) {
+          progress(done);
+        }
+      }
+    } catch (...) {
+      // No thread could be started, or the progress threw: the threads that
+      // run end soon, and are joined before it is thrown on.
+      items.stop();
+      throw;
     }
   }  // every thread has ended
   items.rethrowFailure();

@@ -10,6 +10,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "heat/mech_heat_system.hpp"
@@ -117,6 +118,26 @@ TEST(ParallelBatch, ThrowsWhatABlockThrewOnTheCallingThreadAndStartsNoBlockAfter
     // No more blocks than may be under way, two a thread, ahead of those added.
     EXPECT_LE(started, c.failing + std::uint64_t{2} * c.jobs);
   }
+  // The same for what the progress throws on the calling thread, while each
+  // thread's block waits for it, and a while longer.
+  std::atomic<std::uint64_t> started = 0;
+  std::atomic<bool> thrown = false;
+  const RunPlayer waiting = [&](const simulation::BatchSettings& batch, std::uint64_t first,
+                                std::uint64_t end) {
+    for (++started; !thrown;) {
+      std::this_thread::sleep_for(std::chrono::milliseconds{1});
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds{100});
+    return simulation::playRuns(batch, first, end);
+  };
+  const Progress failing = [&](std::uint64_t) {
+    thrown = true;
+    throw std::runtime_error{"no progress"};
+  };
+  EXPECT_THROW(
+      static_cast<void>(simulation::playSweep(settings, parallelPlayer(2, failing, waiting))),
+      std::runtime_error);
+  EXPECT_LE(started, 4U);
 }
 
 using Clock = ProgressLine::Clock;
