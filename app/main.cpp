@@ -50,13 +50,15 @@ int playNarrated(const command_line::Options& options) {
   std::ostream nowhere{nullptr};
   const auto record = simulation::playNarratedRun(mech, options.turns, source,
                                                   options.svg == "-" ? nowhere : std::cout);
+  // What was printed is out before a chart that may go the same way (/dev/stdout).
+  const bool printed = outputWritten();
   // Drawn unless it could not be written; the lambda's clean-up is gcov's other way through.
   const bool drawn =
       !options.svg || drawChart(*options.svg, [&](std::ostream& out) {  // GCOVR_EXCL_BR_LINE
         reports::printRunSvg(out, {start, options.turns, 1, seed}, record);
       });
-  // Nobody is asked for a key behind output that was lost.
-  if (!outputWritten() || !drawn) {
+  // Nobody is asked for a key behind output that was lost, a chart on it too.
+  if (!printed || !drawn || !outputWritten()) {
     return 1;
   }
   if (options.wait) {
@@ -107,11 +109,12 @@ int playBatch(const command_line::Options& options) {
     reports::printText(std::cout, result, report);
   }
   // As for a narrated run.
+  const bool printed = outputWritten();
   const bool drawn =
       !options.svg || drawChart(*options.svg, [&](std::ostream& out) {  // GCOVR_EXCL_BR_LINE
         reports::printSvg(out, result, report);
       });
-  return outputWritten() && drawn ? 0 : 1;
+  return printed && drawn ? 0 : 1;
 }
 
 int run(int argc, char* argv[]) {
@@ -146,7 +149,7 @@ int main(int argc, char* argv[]) {
   try {
     return run(argc, argv);
   } catch (const std::exception& failure) {  // GCOVR_EXCL_START: no test can provoke these
-    // Out of memory, or no thread could be started.
+    // Out of memory, on this thread or on one of a batch, or no thread could be started.
     std::cerr << "mech-heat: " << failure.what() << std::endl;
     return 1;
   }  // GCOVR_EXCL_STOP

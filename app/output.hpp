@@ -18,8 +18,14 @@ void useBinaryOutput();
 // summary) as it is meant; elsewhere nothing needs doing.
 void useUtf8Console();
 
-// Writes a file as a whole: `write` fills a new file beside `path`, which then
-// takes the place of `path`, so that a failed or interrupted write leaves no
-// half file and an existing file as it was. The reason it failed, if it did.
+// Writes a file as a whole where it can. A regular file, or a name where
+// nothing is yet: `write` fills a new file beside it, which then takes its
+// place with the old file's mode (and, where it can, its owner), so that a
+// failed or interrupted write leaves no half file and an existing file as it
+// was. A symbolic link: its final target, by the same rule; the link stays.
+// Anything else (a device, a FIFO, /dev/stdout, a process substitution) is
+// written straight into and never replaced, and so is the file standard
+// output writes to, after what it holds. A directory is refused. The reason
+// it failed, if it did. Where Windows differs, output.cpp says.
 [[nodiscard]] std::optional<std::string> writeWholeFile(
     const std::filesystem::path& path, const std::function<void(std::ostream&)>& write);

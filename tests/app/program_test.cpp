@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <iterator>
 #include <optional>
@@ -218,16 +219,17 @@ TEST_F(Program, AnswersItsCommandLine) {
   const auto narratedChart = runWith({"--seed", "3", "--svg", "-"});
   EXPECT_TRUE(narratedChart.out.starts_with("<?xml")) << narratedChart.out;
   const auto folder = std::filesystem::temp_directory_path();
+  // The second chart takes the place of the first.
+  const auto file = folder / ("mech-heat-chart-" + std::to_string(getpid()) + ".svg");
   for (const std::vector<std::string>& drawing :
        {std::vector<std::string>{"--runs", "3"}, {"--seed", "3", "--turns", "4"}}) {
-    const auto file = folder / ("mech-heat-chart-" + std::to_string(getpid()) + ".svg");
     std::vector<std::string> arguments = drawing;
     arguments.insert(arguments.end(), {"--svg", file.string()});
     const auto drawn = runWith(arguments);
     EXPECT_EQ(drawn.status, 0);
     EXPECT_TRUE(std::filesystem::file_size(file) > 1000);
-    std::filesystem::remove(file);
   }
+  std::filesystem::remove(file);
   const auto narratedLost = runWith({"--seed", "3", "--svg", "/nonexistent/chart.svg"});
   EXPECT_EQ(narratedLost.status, 1);
   EXPECT_TRUE(narratedLost.out.ends_with("\n\n")) << narratedLost.out;
@@ -312,20 +314,31 @@ TEST_F(Program, FailsWhenItsOutputCannotBeWritten) {
   };
   // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): POSIX's own form
   const auto fullDevice = [] { return open("/dev/full", O_WRONLY | O_CLOEXEC); };
+  const auto closedPipe = [] {
+    std::array<int, 2> ends{-1, -1};
+    static_cast<void>(pipe2(ends.data(), O_CLOEXEC));
+    close(ends[0]);
+    return ends[1];
+  };
+  // A chart file that is there already, which the output's failure does not spoil.
+  const auto chart = std::filesystem::temp_directory_path() /
+                     ("mech-heat-kept-" + std::to_string(getpid()) + ".svg");
+  std::ofstream{chart} << "old chart";
   const std::vector<Failure> failures{
       {"a full device", fullDevice, "No space left on device", {}},
       {"closed standard output", [] { return -1; }, "Bad file descriptor", {}},
-      {"a closed pipe, SIGPIPE ignored",
-       [] {
-         std::array<int, 2> ends{-1, -1};
-         static_cast<void>(pipe2(ends.data(), O_CLOEXEC));
-         close(ends[0]);
-         return ends[1];
-       },
-       "Broken pipe",
-       {}},
+      {"a closed pipe, SIGPIPE ignored", closedPipe, "Broken pipe", {}},
       {"a batch's summary", fullDevice, "No space left on device", {"--runs", "2"}},
       {"a batch's chart", fullDevice, "No space left on device", {"--runs", "2", "--svg", "-"}},
+      {"a narrated run's chart", closedPipe, "Broken pipe", {"--seed", "3", "--svg", "-"}},
+      {"closed standard output, a chart in a file",
+       [] { return -1; },
+       "Bad file descriptor",
+       {"--seed", "3", "--svg", chart.string()}},
+      {"a closed pipe, a chart in a file",
+       closedPipe,
+       "Broken pipe",
+       {"--runs", "2", "--svg", chart.string()}},
       {"help", [] { return -1; }, "Bad file descriptor", {"--help"}},
   };
   for (const auto& failure : failures) {
@@ -344,6 +357,33 @@ TEST_F(Program, FailsWhenItsOutputCannotBeWritten) {
     EXPECT_EQ(readAll(err),
               std::string{"mech-heat: cannot write the output: "} + failure.reason + "\n");
   }
+  EXPECT_GT(std::filesystem::file_size(chart), 1000U);
+  std::filesystem::remove(chart);
+}
+
+TEST_F(Program, WritesAChartAfterTheOutputIntoTheFileStandardOutputWritesTo) {
+  const auto file = std::filesystem::temp_directory_path() /
+                    ("mech-heat-output-" + std::to_string(getpid()) + ".txt");
+  // Named as itself, or as /dev/stdout names it.
+  for (const bool named : {true, false}) {
+    SCOPED_TRACE(named);
+    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): POSIX's own form
+    const int out = open(file.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    fds_.push_back(out);
+    int err = -1;
+    ASSERT_NO_FATAL_FAILURE(scratchFile(err));
+    pid_t pid = -1;
+    const std::string chart = named ? file.string() : "/proc/self/fd/1";
+    ASSERT_NO_FATAL_FAILURE(
+        start({STDIN_FILENO, out, err}, pid, {"--runs", "3", "--seed", "1", "--svg", chart}));
+    ASSERT_NO_FATAL_FAILURE(expectExitsCleanly(pid, chart));
+    EXPECT_EQ(readAll(err), "");
+    const std::string output = readAll(out);
+    EXPECT_TRUE(output.starts_with("3 runs of 10 turns, seed 1:") &&
+                output.find("\n<?xml") != std::string::npos && output.ends_with("</svg>\n"))
+        << output;
+  }
+  std::filesystem::remove(file);
 }
 
 // A program started on a fresh pseudo-terminal, which this test can type into.
