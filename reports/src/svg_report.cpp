@@ -48,22 +48,91 @@ std::vector<charts::HeatBin> finalHeatBins(const simulation::HeatHistogram& heat
   return drawn;
 }
 
-// A sweep chart's series: each combination of what varies but the swept
-// number, or when nothing does the mech's type and environment.
-std::string seriesLabel(const heat::MechHeatSystem& mech, bool byType, bool byCoolant,
-                        bool byEnvironment) {
-  std::vector<std::string> parts;
-  if (byType) {
-    parts.emplace_back(heatsinkTypeName(mech.heatsinkType));
-  }
-  if (byCoolant) {
-    parts.push_back(std::to_string(mech.coolantLiters) + " liters");
-  }
-  if (byEnvironment || parts.empty()) {
-    if (!byEnvironment) {
-      parts.emplace_back(heatsinkTypeName(mech.heatsinkType));
+// Something a sweep varies, as its chart names it: each design's value as words (a category
+// on a categorical axis, a part of a series' label) and, on a numeric axis, as a number.
+struct Swept {
+  std::string axisLabel;  // Under the x axis.
+  std::string byWords;    // In the title: "by heatsinks".
+  bool numeric = false;
+  std::vector<double> numbers;             // Each design's, when numeric.
+  std::vector<std::string> names;          // Each design's.
+  std::vector<std::string> distinctNames;  // In the order the designs first take them.
+};
+
+Swept named(std::string axisLabel, std::string byWords) {
+  Swept what;
+  what.axisLabel = std::move(axisLabel);
+  what.byWords = std::move(byWords);
+  return what;
+}
+
+template <typename Name>
+Swept valuesOf(const std::vector<Summary>& designs, Swept what, Name name) {
+  for (const Summary& design : designs) {
+    what.names.push_back(name(design.settings.mech));
+    if (std::ranges::find(what.distinctNames, what.names.back()) == what.distinctNames.end()) {
+      what.distinctNames.push_back(what.names.back());
     }
-    parts.push_back(environmentWords(mech.environment));
+  }
+  return what;
+}
+
+// A count of something, a number on its axis and "12 heatsinks" in a label.
+template <typename Count>
+Swept countsOf(const std::vector<Summary>& designs, Swept what, std::string_view unit,
+               Count count) {
+  what.numeric = true;
+  for (const Summary& design : designs) {
+    what.numbers.push_back(static_cast<double>(count(design.settings.mech)));
+  }
+  return valuesOf(designs, std::move(what), [&](const heat::MechHeatSystem& mech) {
+    return std::to_string(count(mech)) + std::string(unit);
+  });
+}
+
+// What a sweep can vary, in the order of a series' label.
+std::vector<Swept> everythingSwept(const std::vector<Summary>& designs) {
+  std::vector<Swept> swept;
+  swept.push_back(countsOf(designs, named("Heatsinks", "heatsinks"), " heatsinks",
+                           [](const heat::MechHeatSystem& mech) { return mech.heatsinkCount; }));
+  swept.push_back(valuesOf(designs, named("Heatsink type", "heatsink type"),
+                           [](const heat::MechHeatSystem& mech) {
+                             return std::string(heatsinkTypeName(mech.heatsinkType));
+                           }));
+  swept.push_back(countsOf(designs, named("Coolant (liters)", "coolant"), " liters",
+                           [](const heat::MechHeatSystem& mech) { return mech.coolantLiters; }));
+  swept.push_back(valuesOf(
+      designs, named("Environment", "environment"),
+      [](const heat::MechHeatSystem& mech) { return environmentWords(mech.environment); }));
+  return swept;
+}
+
+// The x axis is what takes the most values; of as many, a number before a category, then
+// the first.
+std::size_t alongWhat(const std::vector<Swept>& swept) {
+  const auto rank = [](const Swept& s) { return std::pair{s.distinctNames.size(), s.numeric}; };
+  return static_cast<std::size_t>(
+      std::ranges::max_element(swept,
+                               [&](const Swept& a, const Swept& b) { return rank(a) < rank(b); }) -
+      swept.begin());
+}
+
+// A design's series: what else the sweep varies, or when nothing else does, its categories
+// (of those not along the x axis).
+std::string seriesLabel(const std::vector<Swept>& others, std::size_t design) {
+  const auto partsOf = [&](auto keep) {
+    std::vector<std::string> parts;
+    for (const Swept& other : others) {
+      if (keep(other)) {
+        parts.push_back(other.names[design]);
+      }
+    }
+    return parts;
+  };
+  std::vector<std::string> parts =
+      partsOf([](const Swept& s) { return s.distinctNames.size() > 1; });
+  if (parts.empty()) {
+    parts = partsOf([](const Swept& s) { return !s.numeric; });
   }
   std::string label = parts.front();
   for (std::size_t part = 1; part < parts.size(); ++part) {
@@ -99,21 +168,17 @@ charts::SweepChart sweepChart(const simulation::SweepResult& result, const Repor
   for (const simulation::BatchResult& design : result.designs) {
     summaries.push_back(summarize(design));
   }
-  const auto varies = [&](auto field) {
-    return std::ranges::any_of(summaries, [&](const Summary& summary) {
-      return field(summary.settings.mech) != field(summaries.front().settings.mech);
-    });
-  };
-  const auto heatsinks = [](const heat::MechHeatSystem& mech) { return mech.heatsinkCount; };
-  const auto coolant = [](const heat::MechHeatSystem& mech) { return mech.coolantLiters; };
-  const auto type = [](const heat::MechHeatSystem& mech) { return mech.heatsinkType; };
-  const auto environment = [](const heat::MechHeatSystem& mech) { return mech.environment; };
-  // The swept number is the heatsinks, unless only the coolant is swept.
-  const bool alongCoolant = !varies(heatsinks) && varies(coolant);
+  std::vector<Swept> others = everythingSwept(summaries);
+  const auto along = others.begin() + static_cast<std::ptrdiff_t>(alongWhat(others));
+  const Swept x = *along;
+  others.erase(along);
   charts::SweepChart chart;
-  chart.xLabel = alongCoolant ? "Coolant (liters)" : "Heatsinks";
-  chart.title = "Ever overheated within " + std::to_string(result.settings.turns) + " turns, by " +
-                (alongCoolant ? "coolant" : "heatsinks");
+  chart.xLabel = x.axisLabel;
+  if (!x.numeric) {
+    chart.xCategories = x.distinctNames;
+  }
+  chart.title =
+      "Ever overheated within " + std::to_string(result.settings.turns) + " turns, by " + x.byWords;
   chart.description = std::to_string(summaries.size()) + " designs, each " +
                       std::to_string(result.runs) + " runs on the same runs, seed " +
                       std::to_string(result.settings.seed) + ".";
@@ -127,16 +192,17 @@ charts::SweepChart sweepChart(const simulation::SweepResult& result, const Repor
     }
   }
   for (std::size_t design = 0; design < summaries.size(); ++design) {
-    const heat::MechHeatSystem& mech = summaries[design].settings.mech;
-    const std::string label =
-        seriesLabel(mech, varies(type), !alongCoolant && varies(coolant), varies(environment));
+    const std::string label = seriesLabel(others, design);
     auto series = std::ranges::find(chart.series, label, &charts::SweepSeries::label);
     if (series == chart.series.end()) {
       series = chart.series.insert(chart.series.end(), charts::SweepSeries{label, {}});
     }
-    series->points.push_back(charts::SweepPoint{
-        static_cast<double>(alongCoolant ? mech.coolantLiters : mech.heatsinkCount),
-        shareOf(summaries[design].everOverheated), picked[design]});
+    const double at =
+        x.numeric ? x.numbers[design]
+                  : static_cast<double>(std::ranges::find(x.distinctNames, x.names[design]) -
+                                        x.distinctNames.begin());
+    series->points.push_back(
+        charts::SweepPoint{at, shareOf(summaries[design].everOverheated), picked[design]});
   }
   return chart;
 }

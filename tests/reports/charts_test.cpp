@@ -14,10 +14,16 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
+#include "charts/axes.hpp"
+#include "charts/labels.hpp"
+#include "heat/mech_heat_system.hpp"
 #include "reports/charts.hpp"
+#include "reports/svg_report.hpp"
+#include "simulation/sweep.hpp"
 #include "svg_writer.hpp"
 
 namespace reports {
@@ -70,6 +76,19 @@ std::vector<std::string> tags(const std::string& text, const std::string& start)
   return found;
 }
 
+// A tick label's value: "250 k" is 250000, "4 M" 4000000.
+double labelValue(const std::string& text) {
+  std::size_t digits = 0;
+  const double value = std::stod(text, &digits);
+  const std::string suffix = text.substr(digits);
+  const std::vector<std::pair<std::string, double>> units = {
+      {"", 1}, {" k", 1e3}, {" M", 1e6}, {" G", 1e9}, {" T", 1e12}};
+  const auto unit =
+      std::find_if(units.begin(), units.end(), [&](const auto& u) { return u.first == suffix; });
+  EXPECT_NE(unit, units.end()) << text;
+  return unit == units.end() ? std::nan("") : value * unit->second;
+}
+
 // Reads an axis from its own tick lines and tick labels, to map data values to pixels.
 struct Axis {
   double v0, p0, v1, p1;
@@ -90,7 +109,7 @@ Axis readAxis(const std::string& axisGroup, bool vertical) {
   if (pixels.size() < 2 || labels.size() < pixels.size()) {
     return {0, 0, 1, 1};
   }
-  return {std::stod(labels.front()), pixels.front(), std::stod(labels[pixels.size() - 1]),
+  return {labelValue(labels.front()), pixels.front(), labelValue(labels[pixels.size() - 1]),
           pixels.back()};
 }
 
@@ -104,6 +123,56 @@ std::vector<std::pair<double, double>> points(const std::string& tag) {
     result.emplace_back(x, y);
   }
   return result;
+}
+
+// Each 95 % whisker of a sweep chart, in the order drawn.
+struct Whisker {
+  double x, low, high;
+};
+std::vector<Whisker> whiskers(const std::string& svg) {
+  std::vector<Whisker> found;
+  const std::regex re(R"(class="whisker" d="M ?(-?[0-9.]+),(-?[0-9.]+) h6 m-3,0 V(-?[0-9.]+) )");
+  for (std::sregex_iterator it(svg.begin(), svg.end(), re), end; it != end; ++it) {
+    found.push_back({std::stod((*it)[1]) + 3.0, std::stod((*it)[2]), std::stod((*it)[3])});
+  }
+  return found;
+}
+
+// Where a text's glyphs are, about: narrower than any sans-serif face sets them, so that
+// boxes found overlapping surely do.
+struct TextBox {
+  double left, top, right, bottom;
+  std::string text;
+};
+std::vector<TextBox> textBoxes(const std::string& svg) {
+  std::vector<TextBox> boxes;
+  for (const std::string& tag : tags(svg, "<text ")) {
+    const std::size_t start = svg.find(tag) + tag.size();
+    std::string text = svg.substr(start, svg.find("</text>", start) - start);
+    text = std::regex_replace(text, std::regex("&[a-z]+;"), "x");
+    const auto chars = std::count_if(text.begin(), text.end(), [](char c) {
+      return (static_cast<unsigned char>(c) & 0xC0U) != 0x80U;
+    });
+    const double size = attr(tag, "font-size");
+    const double width = 0.5 * size * static_cast<double>(chars);
+    const double x = attr(tag, "x");
+    const double y = attr(tag, "y");
+    const std::vector<std::string> anchors = all(tag, "text-anchor=\"([a-z]+)\"", 1);
+    const std::string anchor = anchors.empty() ? "start" : anchors.front();
+    const double shift = anchor == "start" ? 0.0 : anchor == "middle" ? width / 2.0 : width;
+    if (tag.find("rotate(-90") != std::string::npos) {  // Reads upwards.
+      boxes.push_back({x - 0.7 * size, y - width + shift, x + 0.1 * size, y + shift, text});
+    } else if (tag.find("rotate(90") != std::string::npos) {  // Reads downwards.
+      boxes.push_back({x - 0.1 * size, y - shift, x + 0.7 * size, y - shift + width, text});
+    } else {
+      boxes.push_back({x - shift, y - 0.7 * size, x - shift + width, y + 0.1 * size, text});
+    }
+  }
+  return boxes;
+}
+
+bool overlapping(const TextBox& a, const TextBox& b) {
+  return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
 }
 
 // Parses every file with Python's XML parser in one process; true if all parse.
@@ -179,6 +248,17 @@ charts::SweepChart sweep(int seriesCount) {
   return chart;
 }
 
+// A sweep along a number that is not a count: a quarter of each heatsink count.
+charts::SweepChart quarterSweep() {
+  charts::SweepChart chart = sweep(2);
+  for (charts::SweepSeries& series : chart.series) {
+    for (charts::SweepPoint& p : series.points) {
+      p.x /= 4;
+    }
+  }
+  return chart;
+}
+
 charts::SweepChart withLimit(charts::SweepChart chart, double maxOverheat) {
   chart.maxOverheat = maxOverheat;
   return chart;
@@ -192,6 +272,78 @@ charts::SweepChart crowdedSweep() {
     std::string label = std::to_string(s);
     label.insert(0, 1, 's');
     chart.series.push_back({label, {{0, {1, 0.9, 1}, true}, {4, {0, 0, 0.1}, true}}});
+  }
+  return chart;
+}
+
+// Heat in the millions over 5000 turns, as a long batch has it.
+charts::BatchChart hugeBatch() {
+  charts::BatchChart chart;
+  chart.title =
+      "3000 runs of 5000 turns: 10 single heatsinks, 100 liters, starting in temperate air";
+  for (int t = 5; t <= 5000; t += 5) {
+    const double heat = 0.3 * t * t;
+    chart.turns.push_back({t,
+                           heat * 0.9,
+                           heat * 0.95,
+                           heat,
+                           heat * 1.05,
+                           heat * 1.1,
+                           {1, 0.99, 1},
+                           {1, 0.99, 1},
+                           {1, 0.99, 1}});
+  }
+  for (int b = 0; b < 20; ++b) {
+    chart.finalHeat.push_back({b * 5e5, b * 5e5 + 5e5, b == 15 ? 1.0 : 0.0, b <= 15 ? 1.0 : 0.0});
+  }
+  return chart;
+}
+
+// One slot per category, each series' share a little lower than the one before; series s
+// picks category s.
+charts::SweepChart byCategory(const std::vector<std::string>& categories, int seriesCount) {
+  charts::SweepChart chart;
+  chart.xLabel = "Environment";
+  chart.xCategories = categories;
+  chart.maxOverheat = 0.8;
+  for (int s = 0; s < seriesCount; ++s) {
+    charts::SweepSeries series{"type " + std::to_string(s), {}};
+    for (std::size_t c = 0; c < categories.size(); ++c) {
+      const double v = 0.7 + 0.02 * static_cast<double>(c) - 0.1 * s;
+      series.points.push_back(
+          {static_cast<double>(c), {v, v - 0.05, v + 0.04}, c == static_cast<std::size_t>(s)});
+    }
+    chart.series.push_back(series);
+  }
+  return chart;
+}
+
+// Intervals reaching 20 % above each share.
+charts::SweepChart longWhiskers(charts::SweepChart chart) {
+  for (charts::SweepSeries& series : chart.series) {
+    for (charts::SweepPoint& p : series.points) {
+      p.everOverheated.high = p.everOverheated.value + 0.2;
+    }
+  }
+  return chart;
+}
+
+const std::vector<std::string> kEnvironments = {"space", "water", "hot air", "cold air",
+                                                "temperate air"};
+
+// Five environments whose lines meet near the limit, the first two picking the last design,
+// as a sweep over heatsinks in every environment has it.
+charts::SweepChart convergingSweep() {
+  charts::SweepChart chart;
+  chart.xLabel = "Heatsinks";
+  chart.maxOverheat = 0.2;
+  for (std::size_t s = 0; s < kEnvironments.size(); ++s) {
+    charts::SweepSeries series{kEnvironments[s], {}};
+    for (int x = 8; x <= 40; x += 4) {
+      const double v = 0.8 - 0.018 * (x - 8) + 0.015 * static_cast<double>(s);
+      series.points.push_back({double(x), {v, v - 0.004, v + 0.004}, x == 40 && s < 2});
+    }
+    chart.series.push_back(series);
   }
   return chart;
 }
@@ -295,6 +447,169 @@ TEST(NiceTicks, RoundStepsCoveringTheRange) {
   }
 }
 
+TEST(TickLabels, LargeNumbersInThousandsAndMillionsWhileTheStepShows) {
+  struct Case {
+    double low, high;
+    int maxTicks;
+    std::vector<std::string> labels;
+  };
+  const Case cases[] = {
+      {0, 8e6, 4, {"0", "2 M", "4 M", "6 M", "8 M"}},
+      {0, 250000, 5, {"0", "50 k", "100 k", "150 k", "200 k", "250 k"}},
+      {1e6, 1.2e6, 4, {"1000 k", "1050 k", "1100 k", "1150 k", "1200 k"}},  // Not 1.05 M.
+      {0, 1.5e6, 3, {"0", "0.5 M", "1 M", "1.5 M"}},
+      {0, 5000, 4, {"0", "2000", "4000", "6000"}},  // Four digits read well.
+      {0, 10000, 2, {"0", "5 k", "10 k"}},
+      {-20000, 0, 2, {"-20 k", "-10 k", "0"}},
+      {1e9, 3e9, 2, {"1 G", "2 G", "3 G"}},
+      {0, 2e12, 2, {"0", "1 T", "2 T"}},
+      {1000000, 1000020, 2, {"1000000", "1000010", "1000020"}},  // Not 1000.01 k.
+      {0, 1, 2, {"0", "0.5", "1"}}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(charts::tickLabels(charts::niceTicks(c.low, c.high, c.maxTicks)), c.labels)
+        << c.low << ".." << c.high;
+  }
+  // The plot makes room for its widest label, and only then.
+  EXPECT_EQ(charts::plotLeft(charts::widest({"0", "100"})), 72.0);
+  const double wide = charts::widest({"0", "-1234567.5"});
+  EXPECT_GT(charts::plotLeft(wide), 72.0);
+  EXPECT_EQ(charts::plotLeft(wide) - charts::plotLeft(wide - 10.0), 10.0);
+}
+
+TEST(LabelRules, BoxesOverlapOnlyInside) {
+  const charts::Box box{10, 10, 20, 20};
+  const std::pair<charts::Box, bool> cases[] = {{{15, 15, 25, 25}, true},  {{0, 0, 30, 30}, true},
+                                                {{20, 10, 30, 20}, false}, {{0, 10, 10, 20}, false},
+                                                {{10, 20, 20, 30}, false}, {{10, 0, 20, 10}, false},
+                                                {{12, 0, 18, 11}, true},   {{0, 12, 11, 18}, true}};
+  for (const auto& [other, expected] : cases) {
+    EXPECT_EQ(charts::overlap(box, other), expected) << other.left << "," << other.top;
+    EXPECT_EQ(charts::overlap(other, box), expected) << other.left << "," << other.top;
+  }
+}
+
+TEST(LabelRules, SegmentsCrossABoxOnlyThroughItsInside) {
+  const charts::Box box{10, 10, 20, 20};
+  const std::pair<charts::Segment, bool> cases[] = {
+      {{0, 15, 30, 15}, true},    // straight across
+      {{15, 0, 15, 30}, true},    // down through it
+      {{12, 12, 14, 14}, true},   // wholly inside
+      {{0, 0, 30, 30}, true},     // corner to corner
+      {{30, 30, 0, 0}, true},     // the other way
+      {{0, 5, 30, 5}, false},     // above
+      {{0, 25, 30, 25}, false},   // below
+      {{5, 0, 5, 30}, false},     // left
+      {{25, 0, 25, 30}, false},   // right
+      {{0, 10, 30, 10}, false},   // along the top edge
+      {{0, 20, 30, 20}, false},   // along the bottom edge
+      {{10, 0, 10, 30}, false},   // along the left edge
+      {{20, 0, 20, 30}, false},   // along the right edge
+      {{0, 15, 10, 15}, false},   // up to the edge
+      {{0, 0, 5, 5}, false},      // towards it, stopping short
+      {{25, 25, 40, 40}, false},  // away from it
+      {{0, 20, 10, 30}, false},   // past a corner
+      {{5, 22, 22, 5}, true}};    // cutting a corner
+  for (const auto& [segment, expected] : cases) {
+    EXPECT_EQ(charts::crosses(segment, box), expected)
+        << segment.x1 << "," << segment.y1 << " to " << segment.x2 << "," << segment.y2;
+  }
+}
+
+TEST(LabelRules, EachLabelTakesTheNearestFreePlace) {
+  const charts::Box area{0, 0, 400, 300};
+  const charts::LabelRequest at100{100, 100, 60, 16, 12};
+  struct Case {
+    std::string name;
+    charts::Obstacles obstacles;
+    std::vector<charts::LabelRequest> requests;
+    std::vector<charts::Box> expected;
+  };
+  const Case cases[] = {
+      {"free: right of the point, level with it", {}, {at100}, {{112, 92, 172, 108}}},
+      {"a box there: left of the point", {{}, {{110, 90, 130, 110}}}, {at100}, {{28, 92, 88, 108}}},
+      {"boxes on both sides: a row up",
+       {{}, {{110, 95, 130, 105}, {70, 95, 90, 105}}},
+       {at100},
+       {{112, 74, 172, 90}}},
+      {"a line through the right: left", {{{150, 0, 150, 300}}, {}}, {at100}, {{28, 92, 88, 108}}},
+      {"at the area's right end: left", {}, {{380, 100, 60, 16, 12}}, {{308, 92, 368, 108}}},
+      {"at the area's top: right, lower",
+       {{{0, 6, 400, 6}}, {{110, 5, 130, 15}, {70, 5, 90, 15}}},
+       {{100, 5, 60, 16, 12}},
+       {{112, 15, 172, 31}}},
+      {"two at one point: the second on the other side",
+       {},
+       {at100, at100},
+       {{112, 92, 172, 108}, {28, 92, 88, 108}}}};
+  for (const Case& c : cases) {
+    const std::vector<charts::Box> placed = charts::placeLabels(area, c.obstacles, c.requests);
+    ASSERT_EQ(placed.size(), c.expected.size()) << c.name;
+    for (std::size_t i = 0; i < placed.size(); ++i) {
+      const auto corners = [](const charts::Box& b) {
+        return std::tuple{b.left, b.top, b.right, b.bottom};
+      };
+      EXPECT_EQ(corners(placed[i]), corners(c.expected[i])) << c.name;
+    }
+  }
+}
+
+TEST(LabelRules, WithoutAFreePlaceTheLeastHarmfulOne) {
+  // An area too small for it: the nearest place, outside.
+  const std::vector<charts::Box> squeezed =
+      charts::placeLabels({95, 95, 105, 105}, {}, {{100, 100, 30, 16, 12}});
+  EXPECT_DOUBLE_EQ(squeezed[0].left, 112);
+  // A strip whose every place crosses a line: the second label crosses it too rather than
+  // the first label, and rather than leave the strip; over a box rather than on the label.
+  charts::Obstacles line;
+  line.lines.push_back({0, 100, 400, 100});
+  const charts::Box strip{100, 84, 300, 116};
+  const std::vector<charts::LabelRequest> two(2, {100, 100, 60, 16, 12});
+  const std::vector<charts::Box> beside = charts::placeLabels(strip, line, two);
+  EXPECT_DOUBLE_EQ(beside[0].left, 112);
+  EXPECT_DOUBLE_EQ(beside[1].left, 184);
+  EXPECT_DOUBLE_EQ(beside[1].top, 92);
+  line.boxes.push_back({190, 90, 200, 110});
+  EXPECT_DOUBLE_EQ(charts::placeLabels(strip, line, two)[1].left, 184);
+}
+
+TEST(LabelRules, SpreadKeepsOrderAndRoom) {
+  struct Case {
+    std::string name;
+    std::vector<charts::Span> spans;
+    double low, high;
+    std::vector<double> starts;
+  };
+  const Case cases[] = {
+      {"apart: where they want", {{10, 5}, {30, 5}}, 0, 100, {10, 30}},
+      {"close: the later one after the first", {{10, 10}, {15, 10}}, 0, 100, {10, 22}},
+      {"given out of order", {{15, 10}, {10, 10}}, 0, 100, {22, 10}},
+      {"past high: moved back", {{85, 10}, {90, 10}}, 0, 100, {78, 90}},
+      {"before low: moved on", {{-5, 10}, {40, 10}}, 0, 100, {0, 40}},
+      {"too many: from low on", {{10, 40}, {20, 40}, {30, 40}}, 0, 100, {0, 42, 84}},
+      {"none", {}, 0, 100, {}}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(charts::spread(c.spans, {c.low, c.high}, 2.0), c.starts) << c.name;
+  }
+}
+
+TEST(LabelRules, StackTakesTheFirstRowWithRoom) {
+  struct Case {
+    std::string name;
+    std::vector<charts::Span> spans;
+    std::vector<int> rows;
+  };
+  const Case cases[] = {{"apart: one row", {{0, 10}, {20, 10}}, {0, 0}},
+                        {"within the gap: a row lower", {{0, 10}, {13, 10}}, {0, 1}},
+                        {"just clear of the gap", {{0, 10}, {14, 10}}, {0, 0}},
+                        {"on top of each other", {{0, 10}, {0, 10}, {0, 10}}, {0, 1, 2}},
+                        {"the first row again once clear", {{0, 10}, {5, 10}, {30, 10}}, {0, 1, 0}},
+                        {"before an earlier one", {{20, 10}, {10, 10}}, {0, 1}},
+                        {"well before an earlier one", {{20, 10}, {0, 10}}, {0, 0}}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(charts::stack(c.spans, 4.0), c.rows) << c.name;
+  }
+}
+
 struct ChartCase {
   std::string name;
   std::string svg;
@@ -318,6 +633,11 @@ std::vector<ChartCase> charts() {
           {"sweepNoPoints", render(charts::writeSweepChart, noPoints)},
           {"sweepCrowded", render(charts::writeSweepChart, crowdedSweep())},
           {"sweepEmpty", render(charts::writeSweepChart, charts::SweepChart{})},
+          {"batchHuge", render(charts::writeBatchChart, hugeBatch())},
+          {"sweepByEnvironment", render(charts::writeSweepChart, byCategory(kEnvironments, 1))},
+          {"sweepByType", render(charts::writeSweepChart, byCategory({"single", "double"}, 3))},
+          {"sweepConverging", render(charts::writeSweepChart, convergingSweep())},
+          {"batchLevelAtTheEnd", render(charts::writeBatchChart, coolBatch({28, 50}))},
           {"run10", render(charts::writeRunChart, run(10))},
           {"run1000", render(charts::writeRunChart, run(1000))},
           {"runWandering", render(charts::writeRunChart, wanderingRun())},
@@ -343,6 +663,23 @@ TEST(Charts, SelfContainedParseableSvg) {
   }
   EXPECT_TRUE(parseAsXml(files));
   std::filesystem::remove_all(directory);
+}
+
+TEST(Charts, TextsKeepClearOfEachOther) {
+  for (const auto& [name, svg] : charts()) {
+    if (name == "sweepCrowded") {  // Its labels cannot all find room.
+      continue;
+    }
+    const std::vector<TextBox> boxes = textBoxes(svg);
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+      EXPECT_TRUE(boxes[i].left >= 0 && boxes[i].right <= 800)
+          << name << ": \"" << boxes[i].text << "\" runs off the page";
+      for (std::size_t j = i + 1; j < boxes.size(); ++j) {
+        EXPECT_FALSE(overlapping(boxes[i], boxes[j]))
+            << name << ": \"" << boxes[i].text << "\" and \"" << boxes[j].text << "\"";
+      }
+    }
+  }
 }
 
 TEST(Charts, DescriptionGivesKeyNumbers) {
@@ -406,6 +743,36 @@ TEST(Charts, LevelsOutsideTheirAxisAreLeftOut) {
   }
 }
 
+TEST(Charts, LevelNamesSitBesideTheirLinesOrAreTiedToThem) {
+  // Apart; close, so that the lower one moves down; both at the bottom, so that both move up.
+  const std::pair<std::string, std::size_t> cases[] = {
+      {render(charts::writeRunChart, run(10)), 0},
+      {render(charts::writeBatchChart, batch(30)), 1},
+      {render(charts::writeBatchChart, hugeBatch()), 2}};
+  for (const auto& [svg, ties] : cases) {
+    const std::string part = svg.substr(0, svg.find("share-panel"));
+    std::size_t tied = 0;
+    for (const char* colour : {"#E69F00", "#D55E00"}) {  // Overheat, critical.
+      const std::string in = R"([^>]*stroke=")" + std::string(colour) + R"(" stroke-width=")";
+      const auto level = all(part, ("<line" + in + R"(1.5" stroke-dasharray="6 4"/>)").c_str());
+      const auto tie = all(part, ("<line" + in + R"(1" stroke-dasharray="none"/>)").c_str());
+      const auto name =
+          all(part, (R"(<text [^>]*fill=")" + std::string(colour) + "\">[A-Z]").c_str());
+      ASSERT_EQ(level.size(), 1U);
+      ASSERT_FALSE(name.empty());
+      // The name just above its line, or tied from the line's end to between it and its value.
+      const double y = attr(level[0], "y1");
+      EXPECT_NEAR(tie.empty() ? y : attr(tie[0], "y2"), attr(name[0], "y") + 2, 0.02) << colour;
+      if (!tie.empty()) {
+        EXPECT_EQ(attr(tie[0], "x1"), attr(level[0], "x2"));
+        EXPECT_EQ(attr(tie[0], "y1"), y);
+      }
+      tied += tie.size();
+    }
+    EXPECT_EQ(tied, ties);
+  }
+}
+
 TEST(BatchChart, MedianAndAtLeastLinesSitOnTheirAxes) {
   for (int turns : {1, 30, 1000}) {
     const charts::BatchChart chart = batch(turns);
@@ -442,6 +809,154 @@ TEST(Charts, TurnAxesShowWholeTurns) {
   }
 }
 
+TEST(BatchChart, BandsSpanTheirRanges) {
+  for (int turns : {1, 30}) {
+    const charts::BatchChart chart = batch(turns);
+    const std::string svg = render(charts::writeBatchChart, chart);
+    const auto n = static_cast<std::size_t>(turns);
+    const std::size_t drawn = std::max<std::size_t>(n, 2);  // A single turn is a stretch.
+    // Each band runs along its highs, then back along its lows.
+    const auto check = [&](const std::string& panel, std::size_t band, auto low, auto high) {
+      const std::string part = svg.substr(svg.find(panel));
+      const Axis y = readAxis(group(part, "<g class=\"y-axis\">"), true);
+      const auto corners = points(tags(part, "<polygon ").at(band));
+      ASSERT_EQ(corners.size(), 2 * drawn) << panel << band;
+      EXPECT_NEAR(corners[drawn - 1].second, y.at(high(chart.turns.back())), 0.02) << panel << band;
+      EXPECT_NEAR(corners[drawn].second, y.at(low(chart.turns.back())), 0.02) << panel << band;
+      EXPECT_NEAR(corners.back().second, y.at(low(chart.turns.front())), 0.02) << panel << band;
+    };
+    using P = charts::TurnPoint;
+    check(
+        "heat-panel", 0, [](const P& p) { return p.p10; }, [](const P& p) { return p.p90; });
+    check(
+        "heat-panel", 1, [](const P& p) { return p.p25; }, [](const P& p) { return p.p75; });
+    check(
+        "share-panel", 0, [](const P& p) { return p.overheated.low * 100; },
+        [](const P& p) { return p.overheated.high * 100; });
+    check(
+        "share-panel", 1, [](const P& p) { return p.critical.low * 100; },
+        [](const P& p) { return p.critical.high * 100; });
+  }
+}
+
+TEST(SweepChart, WhiskersSpanTheirIntervalsAtTheirPoints) {
+  for (const charts::SweepChart& chart :
+       {sweep(3), quarterSweep(), convergingSweep(), byCategory(kEnvironments, 2),
+        byCategory({"single", "double"}, 3)}) {
+    const std::string svg = render(charts::writeSweepChart, chart);
+    const Axis y = readAxis(group(svg, "<g class=\"y-axis\">"), true);
+    const bool categorical = !chart.xCategories.empty();
+    const std::size_t n = chart.series.size();
+    // A slot's middle is where its name is; numbers where the axis puts them.
+    std::vector<double> slots;
+    Axis x{0, 0, 1, 1};
+    if (categorical) {
+      const std::string axis = group(svg, "<g class=\"x-axis categories\">");
+      std::vector<std::string> names = all(axis, "<text [^>]*>([^<]*)<", 1);
+      names.pop_back();  // The axis title.
+      EXPECT_EQ(names, chart.xCategories);
+      for (const std::string& at : all(axis, "<text x=\"([0-9.]+)\"", 1)) {
+        slots.push_back(std::stod(at));
+      }
+      slots.pop_back();
+      // The slots share the plot's width out evenly.
+      const std::string bottom = all(axis, "<line [^>]*>").back();
+      const double slot =
+          (attr(bottom, "x2") - attr(bottom, "x1")) / static_cast<double>(names.size());
+      for (std::size_t i = 0; i < slots.size(); ++i) {
+        EXPECT_NEAR(slots[i], attr(bottom, "x1") + slot * (static_cast<double>(i) + 0.5), 0.02);
+      }
+    } else {
+      x = readAxis(group(svg, "<g class=\"x-axis\">"), false);
+    }
+    EXPECT_EQ(count(svg, "class=\"series-line\""), categorical ? 0 : n);
+    const std::vector<Whisker> drawn = whiskers(svg);
+    std::size_t k = 0;
+    for (std::size_t s = 0; s < n; ++s) {
+      std::vector<charts::SweepPoint> sorted = chart.series[s].points;
+      std::sort(sorted.begin(), sorted.end(),
+                [](const auto& a, const auto& b) { return a.x < b.x; });
+      for (const charts::SweepPoint& p : sorted) {
+        ASSERT_LT(k, drawn.size());
+        const Whisker& w = drawn[k++];
+        EXPECT_NEAR(w.low, y.at(p.everOverheated.low * 100), 0.02) << s << " at " << p.x;
+        EXPECT_NEAR(w.high, y.at(p.everOverheated.high * 100), 0.02) << s << " at " << p.x;
+        // Series side by side, in their order, around the point's place: in a slot at most
+        // 14 px apart, on a numeric axis at most 5.
+        const double place = categorical ? slots.at(static_cast<std::size_t>(p.x)) : x.at(p.x);
+        const double side = static_cast<double>(s) - static_cast<double>(n - 1) / 2.0;
+        EXPECT_LE(std::abs(w.x - place), std::abs(side) * (categorical ? 14.0 : 5.0) + 0.01)
+            << s << " at " << p.x;
+        EXPECT_GE((w.x - place) * side, side * side * 0.5) << s << " at " << p.x;
+      }
+    }
+    EXPECT_EQ(k, drawn.size());
+  }
+}
+
+TEST(SweepChart, PickedLabelsNameTheirSeriesAndKeepClearOfLinesAndWhiskers) {
+  struct Case {
+    charts::SweepChart chart;
+    std::vector<std::string> labels;
+    std::size_t leaders;  // Labels that had to move away from their rings.
+  };
+  const std::vector<Case> cases{
+      {convergingSweep(), {"space: 40 → 22.4 %", "water: 40 → 23.9 %"}, 1},
+      {sweep(3),
+       {"single, &lt;air&gt; 0: 12 → 82 %", "single, &lt;air&gt; 1: 13 → 73 %",
+        "single, &lt;air&gt; 2: 14 → 64 %"},
+       1},
+      {byCategory(kEnvironments, 1), {"space → 70 %"}, 0},  // One series needs no name.
+      {byCategory({"single", "double"}, 3), {"type 0: single → 70 %", "type 1: double → 62 %"}, 0},
+      // Whiskers long enough to reach the neighbours' labels.
+      {longWhiskers(byCategory({"single", "double"}, 3)),
+       {"type 0: single → 70 %", "type 1: double → 62 %"},
+       0}};
+  for (const Case& c : cases) {
+    const std::string svg = render(charts::writeSweepChart, c.chart);
+    // Each label is a group of its own, with its halo.
+    const std::size_t from = svg.find("<g class=\"picked-labels\">");
+    const std::string labels = svg.substr(from, svg.find("<g class=\"legend\">", from) - from);
+    EXPECT_EQ(all(labels, "<text [^>]*>([^<]*)<", 1), c.labels);
+    // A leader starts at the edge of a ring.
+    const auto leaders = all(labels, "<line [^>]*>");
+    EXPECT_EQ(leaders.size(), c.leaders);
+    const auto rings = all(svg, "<circle class=\"picked\"[^>]*>");
+    for (const std::string& leader : leaders) {
+      EXPECT_TRUE(std::any_of(rings.begin(), rings.end(), [&](const std::string& ring) {
+        return std::abs(std::hypot(attr(leader, "x1") - attr(ring, "cx"),
+                                   attr(leader, "y1") - attr(ring, "cy")) -
+                        10.0) < 0.05;
+      })) << leader;
+    }
+    // What a label must not cover: the series' lines, the limit, the whiskers.
+    std::vector<std::pair<std::pair<double, double>, std::pair<double, double>>> segments;
+    for (const std::string& line : tags(svg, "<polyline class=\"series-line\"")) {
+      const auto corners = points(line);
+      for (std::size_t i = 1; i < corners.size(); ++i) {
+        segments.emplace_back(corners[i - 1], corners[i]);
+      }
+    }
+    for (const Whisker& w : whiskers(svg)) {
+      segments.push_back({{w.x, w.low}, {w.x, w.high}});
+    }
+    const Axis y = readAxis(group(svg, "<g class=\"y-axis\">"), true);
+    const double limit = y.at(*c.chart.maxOverheat * 100);
+    segments.push_back({{0, limit}, {800, limit}});
+    for (const TextBox& box : textBoxes(labels)) {
+      for (const auto& [start, end] : segments) {
+        for (int step = 0; step <= 100; ++step) {
+          const double t = step / 100.0;
+          const double px = start.first + t * (end.first - start.first);
+          const double py = start.second + t * (end.second - start.second);
+          EXPECT_FALSE(px > box.left - 2 && px < box.right && py > box.top && py < box.bottom)
+              << box.text << " covers " << px << "," << py;
+        }
+      }
+    }
+  }
+}
+
 TEST(SweepChart, PickedRingsSitOnTheirValues) {
   const charts::SweepChart chart = sweep(3);
   const std::string svg = render(charts::writeSweepChart, chart);
@@ -461,7 +976,8 @@ TEST(SweepChart, PickedLabelsKeepClearOfEachOther) {
       p.picked = p.x == 15;
     }
   }
-  const auto labels = all(render(charts::writeSweepChart, clustered), "<text [^>]*>15 → 55 %<");
+  const auto labels = all(render(charts::writeSweepChart, clustered),
+                          "<text [^>]*>single, &lt;air&gt; [0-3]: 15 → 55 %<");
   ASSERT_EQ(labels.size(), 4U);
   for (std::size_t i = 0; i < labels.size(); ++i) {
     for (std::size_t j = i + 1; j < labels.size(); ++j) {
@@ -471,8 +987,9 @@ TEST(SweepChart, PickedLabelsKeepClearOfEachOther) {
     }
   }
   // Without free places left, each still gets its label.
-  EXPECT_EQ(all(render(charts::writeSweepChart, crowdedSweep()), "<text [^>]*>[04] → ").size(),
-            24U);
+  EXPECT_EQ(
+      all(render(charts::writeSweepChart, crowdedSweep()), "<text [^>]*>s[0-9]+: [04] → ").size(),
+      24U);
 }
 
 TEST(RunChart, HeatLineOnAxisAndBarLabelsThinned) {
@@ -512,6 +1029,108 @@ TEST(RunChart, EnvironmentLaneNamesWhatFits) {
   EXPECT_LT(key.size(), 40U);
   for (const std::string& x : key) {
     EXPECT_LT(std::stod(x), 728.0) << "the key runs off the chart";
+  }
+}
+
+// Every combination, the last kind varying fastest, as a sweep lists its designs.
+std::vector<heat::MechHeatSystem> grid(const std::vector<int>& heatsinks,
+                                       const std::vector<heat::HeatsinkType>& types,
+                                       const std::vector<int>& coolants,
+                                       const std::vector<heat::Environment>& environments) {
+  std::vector<heat::MechHeatSystem> designs;
+  for (const int h : heatsinks) {
+    for (const heat::HeatsinkType t : types) {
+      for (const int c : coolants) {
+        for (const heat::Environment e : environments) {
+          designs.emplace_back();
+          designs.back().heatsinkCount = h;
+          designs.back().heatsinkType = t;
+          designs.back().coolantLiters = c;
+          designs.back().setEnvironmentSilently(e);
+        }
+      }
+    }
+  }
+  return designs;
+}
+
+TEST(SvgReport, ChartsASweepAlongWhatItVariesMost) {
+  using enum heat::HeatsinkType;
+  using enum heat::Environment;
+  struct Case {
+    std::vector<heat::MechHeatSystem> designs;
+    std::string xLabel, by;
+    std::vector<std::string> categories, series;
+    std::vector<double> firstXs;
+  };
+  const std::vector<std::string> types = {"single", "double"};
+  const std::vector<Case> cases{
+      {grid({10}, {Single}, {100}, {Space, Water, HotAir, ColdAir, TemperateAir}),
+       "Environment",
+       "environment",
+       kEnvironments,
+       {"single"},
+       {0, 1, 2, 3, 4}},
+      {grid({10}, {Single, Double}, {100}, {TemperateAir}),
+       "Heatsink type",
+       "heatsink type",
+       types,
+       {"temperate air"},
+       {0, 1}},
+      // Categories in the order the designs first take them.
+      {grid({8, 12}, {Single}, {100}, {Water, Space, HotAir}),
+       "Environment",
+       "environment",
+       {"water", "space", "hot air"},
+       {"8 heatsinks", "12 heatsinks"},
+       {0, 1, 2}},
+      {grid({8}, {Single, Double}, {0, 50, 100}, {Space}),
+       "Coolant (liters)",
+       "coolant",
+       {},
+       types,
+       {0, 50, 100}},
+      // As many values: a number before a category, the first number or category before others.
+      {grid({8, 12}, {Single}, {0, 50}, {Space}),
+       "Heatsinks",
+       "heatsinks",
+       {},
+       {"0 liters", "50 liters"},
+       {8, 12}},
+      {grid({8, 12}, {Single}, {0}, {Space, Water}),
+       "Heatsinks",
+       "heatsinks",
+       {},
+       {"space", "water"},
+       {8, 12}},
+      {grid({8}, {Single, Double}, {0}, {Space, Water}),
+       "Heatsink type",
+       "heatsink type",
+       types,
+       {"space", "water"},
+       {0, 1}},
+      {grid({8}, {Single, Double}, {0, 5}, {Space}),
+       "Coolant (liters)",
+       "coolant",
+       {},
+       types,
+       {0, 5}}};
+  for (const Case& c : cases) {
+    const simulation::SweepResult result = simulation::playSweep({c.designs, 5, 200, 2, {}});
+    const charts::SweepChart chart = sweepChart(result, {});
+    EXPECT_EQ(chart.xLabel, c.xLabel);
+    EXPECT_EQ(chart.title, "Ever overheated within 5 turns, by " + c.by);
+    EXPECT_EQ(chart.xCategories, c.categories) << c.xLabel;
+    std::vector<std::string> labels;
+    for (const charts::SweepSeries& series : chart.series) {
+      labels.push_back(series.label);
+    }
+    EXPECT_EQ(labels, c.series) << c.xLabel;
+    std::vector<double> xs;
+    for (const charts::SweepPoint& point : chart.series.front().points) {
+      xs.push_back(point.x);
+    }
+    EXPECT_EQ(xs, c.firstXs) << c.xLabel;
   }
 }
 

@@ -1,5 +1,6 @@
-// Charts of a mech's heat as standalone SVG documents (800 px wide, no scripts, no external
-// references). Shares are fractions 0-1; they are drawn as percent.
+// Charts of a mech's heat as standalone SVG documents (800 px wide, or as wide as a narrower
+// window, no scripts, no external references). Shares are fractions 0-1; they are drawn as
+// percent.
 #pragma once
 
 #include <optional>
@@ -39,11 +40,12 @@ struct BatchChart {
   std::vector<HeatBin> finalHeat;
 };
 
-// --- Sweep chart: "ever overheated" against one swept design number. ---
+// --- Sweep chart: "ever overheated" against what the sweep varies. ---
+// The x axis is numeric, or, given the names of its categories, one slot for each of them.
 struct SweepPoint {
-  double x = 0.0;
+  double x = 0.0;  // The value on the axis; on a categorical one, the index of its category.
   Share everOverheated;
-  bool picked = false;  // Marked with a ring and a label.
+  bool picked = false;  // Marked with a ring and a label that names its series.
 };
 
 struct SweepSeries {
@@ -54,8 +56,9 @@ struct SweepSeries {
 struct SweepChart {
   std::string title;
   std::string description;
-  std::string xLabel;                 // e.g. "Heatsinks" or "Coolant (liters)".
-  std::optional<double> maxOverheat;  // Accepted share, drawn as a dashed line.
+  std::string xLabel;                    // e.g. "Heatsinks", "Coolant (liters)", "Environment".
+  std::vector<std::string> xCategories;  // Empty: the x axis is numeric; its points are joined.
+  std::optional<double> maxOverheat;     // Accepted share, drawn as a dashed line.
   std::vector<SweepSeries> series;
 };
 
