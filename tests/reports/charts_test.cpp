@@ -745,7 +745,7 @@ TEST(Charts, LevelsOutsideTheirAxisAreLeftOut) {
 
 TEST(Charts, LevelNamesSitBesideTheirLinesOrAreTiedToThem) {
   // Apart; close, so that the lower one moves down; both at the bottom, so that both move up.
-  const std::pair<std::string, std::size_t> cases[] = {
+  const std::vector<std::pair<std::string, std::size_t>> cases{
       {render(charts::writeRunChart, run(10)), 0},
       {render(charts::writeBatchChart, batch(30)), 1},
       {render(charts::writeBatchChart, hugeBatch()), 2}};
