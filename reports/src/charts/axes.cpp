@@ -90,7 +90,7 @@ std::vector<std::string> tickLabels(const Ticks& ticks) {
   for (const double v : ticks.values) {
     largest = std::max(largest, std::abs(v));
   }
-  const auto* const unit = std::find_if(kUnits.begin(), kUnits.end(), [&](const Unit& u) {
+  const auto unit = std::find_if(kUnits.begin(), kUnits.end(), [&](const Unit& u) {
     return largest >= u.from && shows(ticks.step, u.size);
   });
   std::vector<std::string> labels;
