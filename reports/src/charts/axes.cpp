@@ -90,6 +90,8 @@ std::vector<std::string> tickLabels(const Ticks& ticks) {
   for (const double v : ticks.values) {
     largest = std::max(largest, std::abs(v));
   }
+  // An iterator, which only some standard libraries make a pointer.
+  // NOLINTNEXTLINE(readability-qualified-auto)
   const auto unit = std::find_if(kUnits.begin(), kUnits.end(), [&](const Unit& u) {
     return largest >= u.from && shows(ticks.step, u.size);
   });
