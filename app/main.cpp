@@ -40,22 +40,23 @@ bool drawChart(const std::string& file, const std::function<void(std::ostream&)>
 }
 
 int playNarrated(const command_line::Options& options) {
-  const heat::MechHeatSystem start = options.designs().front();
-  heat::MechHeatSystem mech = start;
+  const simulation::Design start = options.designs().front();
+  heat::MechHeatSystem mech = start.mech;
   const std::uint32_t seed = options.seed.value_or(simulation::clockSeed());
   // A run of a batch is drawn by that run's generator; a plain one by std::rand.
-  const simulation::TurnSource source = options.run ? simulation::batchRunTurns(seed, *options.run)
-                                                    : simulation::platformTurns(options.seed);
+  const simulation::TurnSource source =
+      options.run ? simulation::batchRunTurns(seed, *options.run, start.rules)
+                  : simulation::platformTurns(options.seed, start.rules);
   // A chart on standard output takes the narration's place.
   std::ostream nowhere{nullptr};
-  const auto record = simulation::playNarratedRun(mech, options.turns, source,
+  const auto record = simulation::playNarratedRun(mech, options.turns, source, start.rules,
                                                   options.svg == "-" ? nowhere : std::cout);
   // What was printed is out before a chart that may go the same way (/dev/stdout).
   const bool printed = outputWritten();
   // Drawn unless it could not be written; the lambda's clean-up is gcov's other way through.
   const bool drawn =
       !options.svg || drawChart(*options.svg, [&](std::ostream& out) {  // GCOVR_EXCL_BR_LINE
-        reports::printRunSvg(out, {start, options.turns, 1, seed}, record);
+        reports::printRunSvg(out, {start.mech, options.turns, 1, seed, 1, start.rules}, record);
       });
   // Nobody is asked for a key behind output that was lost, a chart on it too.
   if (!printed || !drawn || !outputWritten()) {

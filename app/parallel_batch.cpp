@@ -178,6 +178,6 @@ simulation::BlockPlayer parallelPlayer(unsigned jobs, Progress progress, RunPlay
 simulation::BatchResult playInParallel(const simulation::BatchSettings& settings, unsigned jobs,
                                        const Progress& progress) {
   const simulation::SweepSettings sweep{
-      {settings.mech}, settings.turns, settings.runs, settings.seed, {}};
+      {{settings.mech, settings.rules}}, settings.turns, settings.runs, settings.seed, {}};
   return std::move(simulation::playSweep(sweep, parallelPlayer(jobs, progress)).designs.front());
 }

@@ -24,11 +24,13 @@ constexpr int kTurnsPerRun = 10;
 void silentTurns(benchmark::State& state) {
   const heat::MechHeatSystem start;
   heat::MechHeatSystem mech = start;
-  const simulation::SilentEvents events{mech};
+  const simulation::Rules rules;
+  const simulation::SilentEvents events{mech, rules};
+  const simulation::TurnRanges ranges{rules};
   simulation::RunRandom random{1, 0};
   int turn = 0;
   while (state.KeepRunning()) {
-    simulation::playTurn(events, random.drawTurn());
+    simulation::playTurn(events, random.drawTurn(ranges));
     benchmark::DoNotOptimize(mech.totalHeat);
     if (++turn == kTurnsPerRun) {
       mech = start;

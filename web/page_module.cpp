@@ -116,12 +116,17 @@ void narrate(const simulation::BatchSettings& settings, std::uint64_t run) {
   heat::MechHeatSystem mech = settings.mech;
   std::ostringstream text;
   const auto record = simulation::playNarratedRun(
-      mech, settings.turns, simulation::batchRunTurns(settings.seed, run), text);
+      mech, settings.turns, simulation::batchRunTurns(settings.seed, run, settings.rules),
+      settings.rules, text);
   current.parts[kText] = text.str();
   std::ostringstream svg;
-  reports::printRunSvg(
-      svg, {.mech = settings.mech, .turns = settings.turns, .runs = 1, .seed = settings.seed},
-      record);
+  reports::printRunSvg(svg,
+                       {.mech = settings.mech,
+                        .turns = settings.turns,
+                        .runs = 1,
+                        .seed = settings.seed,
+                        .rules = settings.rules},
+                       record);
   current.parts[kSvg] = svg.str();
   current.parts[kCommand] = reports::replayCommand(settings, run);
 }
@@ -185,10 +190,12 @@ __attribute__((export_name("mh_run"))) int mhRun(const char* words, std::size_t 
     return kDone;
   }
   if (options.run && options.action == command_line::Options::Action::Run) {
-    narrate({.mech = options.designs().front(),
+    const simulation::Design design = options.designs().front();
+    narrate({.mech = design.mech,
              .turns = options.turns,
              .runs = 1,
-             .seed = options.seed.value_or(simulation::clockSeed())},
+             .seed = options.seed.value_or(simulation::clockSeed()),
+             .rules = design.rules},
             *options.run);
     return kDone;
   }

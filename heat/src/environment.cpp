@@ -43,13 +43,15 @@ std::optional<Environment> environmentNamed(std::string_view optionName) {
   return known->environment;
 }
 
-void MechHeatSystem::setEnvironmentSilently(Environment newEnvironment) {
+void MechHeatSystem::setEnvironmentSilently(Environment newEnvironment,
+                                            const CoolingRules& rules) {
   environment = newEnvironment;
-  baseCoolingFactor = environmentFactor(newEnvironment);
+  baseCoolingFactor = rules.factorOf(newEnvironment);
 }
 
-void MechHeatSystem::setEnvironment(Environment newEnvironment, std::ostream& out) {
-  setEnvironmentSilently(newEnvironment);
+void MechHeatSystem::setEnvironment(Environment newEnvironment, std::ostream& out,
+                                    const CoolingRules& rules) {
+  setEnvironmentSilently(newEnvironment, rules);
   out << "Changing environment to: " << environmentName(newEnvironment) << std::endl;
 }
 

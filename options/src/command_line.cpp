@@ -588,8 +588,8 @@ std::variant<Options, Error> finished(const Options& options, std::span<char*> a
 
 }  // namespace
 
-std::vector<heat::MechHeatSystem> Options::designs() const {
-  std::vector<heat::MechHeatSystem> all;
+std::vector<simulation::Design> Options::designs() const {
+  std::vector<simulation::Design> all;
   for (const std::int32_t count : heatsinks) {
     for (const heat::HeatsinkType type : heatsinkTypes) {
       for (const std::int32_t liters : coolant) {
@@ -599,8 +599,8 @@ std::vector<heat::MechHeatSystem> Options::designs() const {
           mech.heatsinkType = type;
           mech.coolantLiters = liters;
           // Silently: the first status report shows where the mech starts.
-          mech.setEnvironmentSilently(environment);
-          all.push_back(mech);
+          mech.setEnvironmentSilently(environment, rules.cooling);
+          all.push_back({mech, rules});
         }
       }
     }

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <iterator>
 #include <limits>
+#include <optional>
 #include <string>
 
 #include "simulation/refuse.hpp"
@@ -21,28 +22,29 @@ namespace {
 // Runs are played in blocks of about this many turns.
 constexpr std::uint64_t kTurnsPerBlock = 1U << 16U;
 
-// What one undamaged heatsink of `type` sheds in a cooling update, as the
-// model's own cooling computes it.
-double heatsinkCooling(heat::HeatsinkType type) {
+// What one undamaged heatsink of `type` sheds in a cooling update by
+// `rules`, as the model's own cooling computes it.
+double heatsinkCooling(heat::HeatsinkType type, const heat::CoolingRules& rules) {
   heat::MechHeatSystem probe;
   probe.heatsinkType = type;
   probe.heatsinkCount = 1;
-  return -probe.computeHeatRateSilently().cooling;
+  return -probe.computeHeatRateSilently(rules).cooling;
 }
 
 // Flattened: every step of a turn inlined into the loop over the turns.
 // `charted` holds, for every turn, its index among the charted turns, or -1.
-[[gnu::flatten]] void playRun(const BatchSettings& settings, std::uint64_t index,
-                              const std::vector<int>& charted, BatchTally& tally) {
+[[gnu::flatten]] void playRun(const BatchSettings& settings, const TurnRanges& ranges,
+                              std::uint64_t index, const std::vector<int>& charted,
+                              BatchTally& tally) {
   heat::MechHeatSystem mech = settings.mech;
-  const SilentEvents events{mech};
+  const SilentEvents events{mech, settings.rules};
   RunRandom random{settings.seed, index};
   // Without branches: a flag is 0 or 1.
   unsigned everOverheated = 0;
   unsigned everCritical = 0;
   for (std::size_t turnIndex = 0; turnIndex < tally.perTurn.size(); ++turnIndex) {
     TurnTally& turn = tally.perTurn[turnIndex];
-    playTurn(events, random.drawTurn());
+    playTurn(events, random.drawTurn(ranges));
     everOverheated |= static_cast<unsigned>(mech.overheated);
     everCritical |= static_cast<unsigned>(mech.criticalTemperature);
     turn.overheated += static_cast<unsigned>(mech.overheated);
@@ -75,8 +77,9 @@ BatchTally playScalar(const BatchSettings& settings, std::uint64_t first, std::u
     charted[static_cast<std::size_t>(chartedTurnNumbers[chart] - 1)] = static_cast<int>(chart);
   }
   tally.turnHeat.resize(chartedTurnNumbers.size());
+  const TurnRanges ranges{settings.rules};
   for (std::uint64_t run = first; run < end; ++run) {
-    playRun(settings, run, charted, tally);
+    playRun(settings, ranges, run, charted, tally);
   }
   return tally;
 }
@@ -105,7 +108,8 @@ std::array<bool, kEngineNames.size()> processorEngines() {
 bool playableInLanes(const BatchSettings& settings, std::uint64_t first, std::uint64_t end) {
   constexpr int kMostTurns = static_cast<int>(kTurnsPerBlock);
   return first + lanes::kLanes <= end && settings.turns <= kMostTurns &&
-         settings.mech.pendingHeat == 0.0 && settings.mech.coolantCooling == 0.0;
+         settings.mech.pendingHeat == 0.0 && settings.mech.coolantCooling == 0.0 &&
+         settings.rules == Rules{};
 }
 
 template <typename Histogram>
@@ -153,7 +157,7 @@ BatchTally playVector(const BatchSettings& settings, std::uint64_t first, std::u
                  mech.coolantLiters,
                  mech.criticalTemperature,
                  static_cast<double>(mech.heatsinkCount),
-                 heatsinkCooling(mech.heatsinkType),
+                 heatsinkCooling(mech.heatsinkType, settings.rules.cooling),
                  {},
                  {},
                  turnLanes.data(),
@@ -167,9 +171,9 @@ BatchTally playVector(const BatchSettings& settings, std::uint64_t first, std::u
   std::array<float, lanes::kSelectorCount> damage{};
   for (std::size_t selector = 0; selector < lanes::kSelectorCount; ++selector) {
     const TurnDraws draws{0, 0, static_cast<int>(selector)};
-    factors.at(selector) = heat::environmentFactor(destination(draws));
+    factors.at(selector) = settings.rules.cooling.factorOf(destination(draws));
     heat::MechHeatSystem undamaged;
-    damage.at(selector) = damageHeatsinks(undamaged, draws.selector);
+    damage.at(selector) = damageHeatsinks(undamaged, draws.selector, settings.rules);
   }
   std::ranges::copy(factors, std::begin(job.factors));
   std::ranges::copy(damage, std::begin(job.damage));
@@ -211,6 +215,9 @@ void checkBatchSettings(const BatchSettings& settings) {
   require(settings.mech.coolantLiters >= 0, "coolantLiters", "must not be negative");
   require(settings.mostChartedTurns > 0 && settings.mostChartedTurns <= kMaxChartedTurns,
           "mostChartedTurns", "must be 1 to 1000");
+  if (const std::optional<RuleProblem> problem = rulesProblem(settings.rules)) {
+    refuse("batch settings: rules: " + problem->message);
+  }
 }
 
 namespace {
@@ -219,24 +226,28 @@ namespace {
 // `turn`: no turn adds more than the most heat drawn and what the heatsinks
 // add once their damage, growing at most by the largest step each turn, is
 // past their capacity, in the environment that cools most.
-double heatBound(const heat::MechHeatSystem& mech, int turn) {
+double heatBound(const heat::MechHeatSystem& mech, const Rules& rules, int turn) {
   double factor = std::max(1.0, static_cast<double>(mech.baseCoolingFactor));
-  for (const heat::EnvironmentTraits& environment : heat::kEnvironments) {
-    factor = std::max(factor, static_cast<double>(environment.coolingFactor));
+  for (const float environment : rules.cooling.factors) {
+    factor = std::max(factor, static_cast<double>(environment));
   }
-  const double step = static_cast<double>(damagePercent(kSelectorRange - 1)) / 100.0;
+  const double step =
+      static_cast<double>(damagePercent(static_cast<int>(kSelectorRange) - 1, rules)) / 100.0;
   const auto damage = static_cast<double>(mech.heatsinkDamage);
   // The damage past capacity after turn k, damage + step k - 1, summed over
   // the turns from the first where it is above 0.
   const auto turns = static_cast<double>(turn);
-  const double first = std::max(1.0, std::floor((1.0 - damage) / step) + 1.0);
+  const double first =
+      step > 0.0 ? std::max(1.0, std::floor((1.0 - damage) / step) + 1.0) : damage > 1.0 ? 1.0 : turns + 1.0;
   const double past = turns < first
                           ? 0.0
                           : (turns - first + 1.0) * (damage - 1.0) +
                                 step * (turns * (turns + 1.0) - (first - 1.0) * first) / 2.0;
-  return mech.totalHeat + mech.pendingHeat + turns * static_cast<double>(kHeatRange - 1) +
-         factor * heatsinkCooling(mech.heatsinkType) * static_cast<double>(mech.heatsinkCount) *
-             past;
+  const auto hottestTurn = static_cast<double>(
+      rules.heatValues.empty() ? rules.heatMax : std::ranges::max(rules.heatValues));
+  return mech.totalHeat + mech.pendingHeat + turns * hottestTurn +
+         factor * heatsinkCooling(mech.heatsinkType, rules.cooling) *
+             static_cast<double>(mech.heatsinkCount) * past;
 }
 
 // The most memory a histogram that has held `heat` takes, when it holds
@@ -251,9 +262,9 @@ std::uint64_t histogramMemory(double heat) {
 std::uint64_t tallyMemory(const BatchSettings& settings) {
   std::uint64_t bytes = sizeof(BatchTally) +
                         sizeof(TurnTally) * static_cast<std::uint64_t>(settings.turns) +
-                        histogramMemory<HeatHistogram>(heatBound(settings.mech, settings.turns));
+                        histogramMemory<HeatHistogram>(heatBound(settings.mech, settings.rules, settings.turns));
   for (const int turn : chartedTurns(settings)) {
-    bytes += histogramMemory<TurnHeatHistogram>(heatBound(settings.mech, turn));
+    bytes += histogramMemory<TurnHeatHistogram>(heatBound(settings.mech, settings.rules, turn));
   }
   return bytes;
 }

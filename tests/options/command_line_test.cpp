@@ -45,7 +45,7 @@ std::string parsed(std::vector<std::string> arguments) {
     return list;
   };
   const auto number = [](std::int32_t value) { return std::to_string(value); };
-  const heat::MechHeatSystem first = options.designs().front();
+  const heat::MechHeatSystem first = options.designs().front().mech;
   std::ostringstream summary;
   summary << "seed " << (options.seed ? std::to_string(*options.seed) : "clock") << ", "
           << options.turns << " turns, " << joined(options.heatsinks, number) << " "

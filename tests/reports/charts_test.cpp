@@ -1033,20 +1033,20 @@ TEST(RunChart, EnvironmentLaneNamesWhatFits) {
 }
 
 // Every combination, the last kind varying fastest, as a sweep lists its designs.
-std::vector<heat::MechHeatSystem> grid(const std::vector<int>& heatsinks,
-                                       const std::vector<heat::HeatsinkType>& types,
-                                       const std::vector<int>& coolants,
-                                       const std::vector<heat::Environment>& environments) {
-  std::vector<heat::MechHeatSystem> designs;
+std::vector<simulation::Design> grid(const std::vector<int>& heatsinks,
+                                      const std::vector<heat::HeatsinkType>& types,
+                                      const std::vector<int>& coolants,
+                                      const std::vector<heat::Environment>& environments) {
+  std::vector<simulation::Design> designs;
   for (const int h : heatsinks) {
     for (const heat::HeatsinkType t : types) {
       for (const int c : coolants) {
         for (const heat::Environment e : environments) {
-          designs.emplace_back();
-          designs.back().heatsinkCount = h;
-          designs.back().heatsinkType = t;
-          designs.back().coolantLiters = c;
-          designs.back().setEnvironmentSilently(e);
+          designs.emplace_back(heat::MechHeatSystem{});
+          designs.back().mech.heatsinkCount = h;
+          designs.back().mech.heatsinkType = t;
+          designs.back().mech.coolantLiters = c;
+          designs.back().mech.setEnvironmentSilently(e);
         }
       }
     }
@@ -1058,7 +1058,7 @@ TEST(SvgReport, ChartsASweepAlongWhatItVariesMost) {
   using enum heat::HeatsinkType;
   using enum heat::Environment;
   struct Case {
-    std::vector<heat::MechHeatSystem> designs;
+    std::vector<simulation::Design> designs;
     std::string xLabel, by;
     std::vector<std::string> categories, series;
     std::vector<double> firstXs;

@@ -199,7 +199,7 @@ TEST(SweepReport, GivesEachDesignThePlainBatchsNumbers) {
   printJson(json, sweep, {0.5});
   for (std::size_t index = 0; index < 2; ++index) {
     std::ostringstream plain;
-    printJson(plain, simulation::playBatch({settings.designs[index], 6, 3'000, 11}));
+    printJson(plain, simulation::playBatch({settings.designs[index].mech, 6, 3'000, 11}));
     std::string object = plain.str();
     object.pop_back();  // the newline after it
     EXPECT_NE(json.str().find(object), std::string::npos) << object;
@@ -234,7 +234,7 @@ TEST(SweepReport, SaysWhetherTheMarginWasMetAndWhatIsEnough) {
   using enum heat::HeatsinkType;
   using enum heat::Environment;
   struct Case {
-    std::vector<heat::MechHeatSystem> designs;
+    std::vector<simulation::Design> designs;
     double margin;
     std::uint64_t most;
     std::vector<std::string> lines;  // what the text ends with
@@ -306,7 +306,7 @@ TEST(SvgReport, DrawsASweepAlongItsSweptNumber) {
   using enum heat::HeatsinkType;
   using enum heat::Environment;
   struct Case {
-    std::vector<heat::MechHeatSystem> designs;
+    std::vector<simulation::Design> designs;
     std::string xLabel;
     std::vector<std::string> series;
     std::vector<double> firstXs;

@@ -19,6 +19,8 @@
 namespace simulation {
 namespace {
 
+const TurnRanges kGameRanges{Rules{}};
+
 TEST(RunRandom, DrawsEveryTurnEquallyOften) {
   // All 60 * 40 * 5 turns, about 100 times each: a chi-square statistic far
   // from its 11999 degrees of freedom means some turns come up too often.
@@ -27,7 +29,7 @@ TEST(RunRandom, DrawsEveryTurnEquallyOften) {
   std::vector<int> counts(kTurns);
   RunRandom random{12345, 67};
   for (int i = 0; i < kDraws; ++i) {
-    const auto draws = random.drawTurn();
+    const auto draws = random.drawTurn(kGameRanges);
     ASSERT_TRUE(draws.heat >= 0 && draws.heat < 60 && draws.liters >= 1 && draws.liters <= 40 &&
                 draws.selector >= 0 && draws.selector < 5);
     const int turn = (draws.heat * 40 + draws.liters - 1) * 5 + draws.selector;
@@ -40,7 +42,7 @@ TEST(RunRandom, DrawsEveryTurnEquallyOften) {
   EXPECT_NEAR(chiSquare, kTurns - 1, 5 * std::sqrt(2.0 * (kTurns - 1)));
   // Runs and seeds have generators of their own.
   const auto firstTurns = [](RunRandom generator) {
-    return generator.drawTurn().heat * 200 + generator.drawTurn().liters;
+    return generator.drawTurn(kGameRanges).heat * 200 + generator.drawTurn(kGameRanges).liters;
   };
   EXPECT_NE(firstTurns(RunRandom{1, 0}), firstTurns(RunRandom{1, 1}));
   EXPECT_NE(firstTurns(RunRandom{1, 0}), firstTurns(RunRandom{2, 0}));
@@ -75,7 +77,7 @@ Counted countByHand(const BatchSettings& settings) {
     bool everOverheated = false;
     bool everCritical = false;
     for (std::size_t turn = 0; turn < turns; ++turn) {
-      playTurnSilently(mech, random.drawTurn());
+      playTurnSilently(mech, random.drawTurn(kGameRanges), settings.rules);
       counted.overheated[turn] += mech.overheated ? 1 : 0;
       counted.critical[turn] += mech.criticalTemperature ? 1 : 0;
       counted.coolantEmpty[turn] += mech.coolantLiters == 0 ? 1 : 0;

@@ -41,7 +41,7 @@ class ScriptedRandom {
         return 0;
       }
       return values_[used_++];
-    });
+    }, Rules{});
   }
 
   [[nodiscard]] bool allUsed() const { return used_ == values_.size(); }
@@ -99,7 +99,7 @@ TEST(SimulationRun, PrintsTheTranscriptOfItsDraws) {
     auto mech = scripted.mech;
     const auto turns = static_cast<int>(scripted.turns.size());
     RecordingStream output;
-    playNarratedRun(mech, turns, random.source(), output);
+    playNarratedRun(mech, turns, random.source(), Rules{}, output);
     EXPECT_EQ(output.text(), readTranscript(scripted.transcript));
     EXPECT_TRUE(random.allUsed());
   }
@@ -113,7 +113,8 @@ TEST(SimulationRun, SeedsOnceAfterTheFirstReport) {
   heat::MechHeatSystem mech;
 
   RecordingStream output;
-  playNarratedRun(mech, kDefaultTurnCount, random.source([&] { output << marker; }), output);
+  playNarratedRun(mech, kDefaultTurnCount, random.source([&] { output << marker; }), Rules{},
+                  output);
 
   EXPECT_EQ(output.text().find(marker), newMechReport.text().size());
   EXPECT_EQ(output.text().rfind(marker), newMechReport.text().size());
@@ -134,10 +135,10 @@ TEST(SimulationRun, LeavesTheStateThatTheSilentStepsLeave) {
     ScriptedRandom random{turns};
     auto narrated = start;
     RecordingStream output;
-    playNarratedRun(narrated, static_cast<int>(turns.size()), random.source(), output);
+    playNarratedRun(narrated, static_cast<int>(turns.size()), random.source(), Rules{}, output);
     auto silent = start;
     for (const auto& draws : turns) {
-      playTurnSilently(silent, draws);
+      playTurnSilently(silent, draws, Rules{});
     }
     EXPECT_EQ(test_support::stateBits(narrated), test_support::stateBits(silent));
   }
@@ -153,12 +154,14 @@ TEST(SimulationRun, OfABatchRunEndsWithThatRunsFinalHeat) {
     ASSERT_LT(hottest.run, settings.runs);
     auto mech = start;
     RecordingStream output;
-    playNarratedRun(mech, settings.turns, batchRunTurns(settings.seed, hottest.run), output);
+    playNarratedRun(mech, settings.turns, batchRunTurns(settings.seed, hottest.run, settings.rules),
+                    settings.rules, output);
     EXPECT_EQ(mech.totalHeat, hottest.finalHeat);
     EXPECT_EQ(mech.totalHeat, result.tally.finalHeat.max());
     // Only the hottest: its neighbour ends elsewhere.
     auto neighbour = start;
-    playNarratedRun(neighbour, settings.turns, batchRunTurns(settings.seed, hottest.run + 1),
+    playNarratedRun(neighbour, settings.turns,
+                    batchRunTurns(settings.seed, hottest.run + 1, settings.rules), settings.rules,
                     output);
     EXPECT_NE(neighbour.totalHeat, hottest.finalHeat);
   }

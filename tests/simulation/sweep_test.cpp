@@ -90,7 +90,7 @@ TEST(Sweep, PlaysEveryDesignOnTheRunsOfItsPlainBatch) {
   EXPECT_EQ(sweep.runs, 7'000U);
   for (std::size_t design = 0; design < 3; ++design) {
     SCOPED_TRACE(design);
-    const BatchResult alone = playBatch({settings.designs[design], 12, 7'000, 21});
+    const BatchResult alone = playBatch({settings.designs[design].mech, 12, 7'000, 21});
     EXPECT_EQ(bitsOf(sweep.designs[design].tally), bitsOf(alone.tally));
   }
 }
@@ -102,7 +102,7 @@ TEST(Sweep, ChartsFewerTurnsOfEachDesignWhenTheDesignsAreMany) {
   };
   for (const Case c : {Case{1, 1'000}, Case{100, 1'000}, Case{150, 666}, Case{10'000, 10}}) {
     SCOPED_TRACE(c.designs);
-    const SweepSettings settings{std::vector<heat::MechHeatSystem>(c.designs), 5'000, 1, 0, {}};
+    const SweepSettings settings{std::vector<Design>(c.designs, heat::MechHeatSystem{}), 5'000, 1, 0, {}};
     EXPECT_EQ(designBatch(settings, c.designs - 1, 1).mostChartedTurns, c.charted);
   }
 }
@@ -157,10 +157,10 @@ TEST(Sweep, StopsAtTheFirstCheckThatMeetsTheMargin) {
             (std::vector<std::uint64_t>{13'106, 26'212}));
   EXPECT_THROW(checkSweepSettings({{}, 10, 5, 3, {}}), std::invalid_argument);
   EXPECT_THROW(
-      checkSweepSettings({std::vector<heat::MechHeatSystem>(kMaxDesigns + 1), 10, 5, 3, {}}),
+      checkSweepSettings({std::vector<Design>(kMaxDesigns + 1, heat::MechHeatSystem{}), 10, 5, 3, {}}),
       std::invalid_argument);
   EXPECT_NO_THROW(
-      checkSweepSettings({std::vector<heat::MechHeatSystem>(kMaxDesigns), 10, 5, 3, {}}));
+      checkSweepSettings({std::vector<Design>(kMaxDesigns, heat::MechHeatSystem{}), 10, 5, 3, {}}));
   EXPECT_THROW(checkSweepSettings({{heat::MechHeatSystem{}}, 10, 5, 3, 0.0}),
                std::invalid_argument);
   EXPECT_THROW(checkSweepSettings({{heat::MechHeatSystem{}}, 10, 5, 3, 0.51}),

@@ -9,6 +9,7 @@
 
 #include "heat/environment.hpp"
 #include "heat/mech_heat_system.hpp"
+#include "simulation/rules.hpp"
 #include "simulation/sweep.hpp"
 #include "simulation/turn.hpp"
 
@@ -44,10 +45,11 @@ struct Options {
   std::optional<double> maxOverheat;  // name the cheapest designs that keep to this
   Format format = Format::Text;
   std::optional<std::string> svg;  // a chart into this file, or "-" for standard output
+  simulation::Rules rules;         // the rules every design plays by
 
   // Every combination of the values, heatsinks varying slowest and
-  // environments fastest, each a mech as it starts.
-  [[nodiscard]] std::vector<heat::MechHeatSystem> designs() const;
+  // environments fastest, each a mech as it starts and its rules.
+  [[nodiscard]] std::vector<simulation::Design> designs() const;
 
   // Whether the options ask for a batch of silent runs rather than a
   // narrated run: --runs, --margin, --max-overheat or a sweep.

@@ -7,6 +7,7 @@
 
 #include "heat/mech_heat_system.hpp"
 #include "simulation/heat_histogram.hpp"
+#include "simulation/rules.hpp"
 #include "simulation/turn.hpp"
 
 // Many silent runs of one mech, and what they have in common. Run i of a
@@ -24,11 +25,12 @@ struct BatchSettings {
   std::uint64_t runs = 1;
   std::uint32_t seed = 0;
   int mostChartedTurns = kMaxChartedTurns;  // of chartedTurns(), from 1 to kMaxChartedTurns
+  Rules rules{};                            // the game's own unless told otherwise
 };
 
 // Throws std::invalid_argument naming the field when the settings describe
-// no batch: no runs, no turns, negative heatsinks or coolant, or charted
-// turns outside their range.
+// no batch: no runs, no turns, negative heatsinks or coolant, charted turns
+// outside their range, or rules outside their bounds.
 void checkBatchSettings(const BatchSettings& settings);
 
 // How many runs were in each state right after one turn's cooling update.

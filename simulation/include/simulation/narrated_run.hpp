@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "heat/mech_heat_system.hpp"
+#include "simulation/rules.hpp"
 #include "simulation/turn.hpp"
 
 // The narrated run: a status report, the turns with every event and rate, a
@@ -24,17 +25,21 @@ struct TurnSource {
 [[nodiscard]] std::uint32_t clockSeed();
 
 // Turns drawn as the remainders of a std::rand-like generator's values
-// (0 to RAND_MAX), always exactly three a turn, heat, liters, selector.
-[[nodiscard]] TurnSource randTurns(std::function<void()> seed, std::function<int()> next);
+// (0 to RAND_MAX), always exactly three a turn, heat, liters, selector:
+// each the remainder by its range's size, from the range's start (a table's
+// heat the first value whose running sum of weights is above it).
+[[nodiscard]] TurnSource randTurns(std::function<void()> seed, std::function<int()> next,
+                                   const Rules& rules);
 
 // std::rand, seeded with `seed`, or without one with clockSeed() when the run
 // is seeded, so that a seed replays the run of the second it names. The
 // sequence is the platform's own.
-[[nodiscard]] TurnSource platformTurns(std::optional<std::uint32_t> seed);
+[[nodiscard]] TurnSource platformTurns(std::optional<std::uint32_t> seed, const Rules& rules);
 
 // The turns of run `run` of the batch with seed `batchSeed`, drawn by that
 // run's own generator: the same on every platform.
-[[nodiscard]] TurnSource batchRunTurns(std::uint32_t batchSeed, std::uint64_t run);
+[[nodiscard]] TurnSource batchRunTurns(std::uint32_t batchSeed, std::uint64_t run,
+                                       const Rules& rules);
 
 // What one turn of a narrated run did, for a chart of the run.
 struct TurnRecord {
@@ -44,8 +49,10 @@ struct TurnRecord {
   int damagePercent = 0;                     // heatsink damage the turn did
 };
 
-// The whole run of `turns` turns, narrated on `out`; what each turn did.
+// The whole run of `turns` turns by `rules`, narrated on `out`; what each
+// turn did.
 std::vector<TurnRecord> playNarratedRun(heat::MechHeatSystem& mech, int turns,
-                                        const TurnSource& source, std::ostream& out = std::cout);
+                                        const TurnSource& source, const Rules& rules,
+                                        std::ostream& out = std::cout);
 
 }  // namespace simulation

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "simulation/turn.hpp"
@@ -36,30 +38,31 @@ class RunRandom {
   }
 
   // A turn's three numbers, heat, liters and selector in that order, each
-  // equally likely, from one output: multiplying by a range's size takes a
-  // number from the high half of the product and leaves in its low half the
+  // equally likely: multiplying an output by a range's size takes a number
+  // from the high half of the product and leaves in its low half the
   // fraction the next number is taken from (Lemire's multiply-and-reject,
-  // over the three ranges at once). Together the three make one number below
-  // 60 * 40 * 5, and a final remainder below 2^32 mod 12000 would favour some
-  // of them: then the turn is drawn again, about once in 400000 turns.
-  TurnDraws drawTurn() {
-    constexpr auto kAllDraws =
-        static_cast<std::uint32_t>(kHeatRange * kLitersRange * kSelectorRange);
-    constexpr std::uint32_t kBiasedRemainders = (0U - kAllDraws) % kAllDraws;
-    for (;;) {
-      std::uint32_t fraction = next();
-      const auto take = [&fraction](int range) {
-        const std::uint64_t product = std::uint64_t{fraction} * static_cast<std::uint32_t>(range);
-        fraction = static_cast<std::uint32_t>(product);
-        return static_cast<int>(product >> 32U);
-      };
-      const int heat = take(kHeatRange);
-      const int liters = take(kLitersRange) + 1;
-      const int selector = take(kSelectorRange);
-      if (fraction >= kBiasedRemainders) {
-        return TurnDraws{heat, liters, selector};
+  // over several ranges at once). The numbers of one output together make
+  // one number below the product of their sizes, and a final remainder
+  // below 2^32 modulo that product would favour some of them: then that
+  // output is drawn again (by the game's own rules, about once in 400000
+  // turns).
+  TurnDraws drawTurn(const TurnRanges& ranges) {
+    std::array<std::uint32_t, 3> index{};
+    for (std::size_t output = 0; output < ranges.outputCount; ++output) {
+      const TurnRanges::Output& drawn = ranges.outputs.at(output);
+      for (;;) {
+        std::uint32_t fraction = next();
+        for (std::size_t number = drawn.first; number < drawn.end; ++number) {
+          const std::uint64_t product = std::uint64_t{fraction} * ranges.sizes.at(number);
+          fraction = static_cast<std::uint32_t>(product);
+          index.at(number) = static_cast<std::uint32_t>(product >> 32U);
+        }
+        if (fraction >= drawn.biasedBelow) {
+          break;
+        }
       }
     }
+    return ranges.draws(index[0], index[1], index[2]);
   }
 
  private:

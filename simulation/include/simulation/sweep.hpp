@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "heat/mech_heat_system.hpp"
@@ -25,8 +26,19 @@ inline constexpr std::uint64_t kFirstMarginCheck = 10'000;
 // are many, and always its last.
 inline constexpr std::size_t kMaxChartedTurnsInAll = 100'000;
 
+// One design: a starting mech and the rules it plays by, the game's own
+// unless told otherwise.
+struct Design {
+  // NOLINTNEXTLINE(google-explicit-constructor,hicpp-explicit-conversions): a mech is a design
+  Design(const heat::MechHeatSystem& startingMech, Rules playedBy = {})
+      : mech{startingMech}, rules{std::move(playedBy)} {}
+
+  heat::MechHeatSystem mech;
+  Rules rules;
+};
+
 struct SweepSettings {
-  std::vector<heat::MechHeatSystem> designs;  // the starting mechs
+  std::vector<Design> designs;
   int turns = kDefaultTurnCount;
   std::uint64_t runs = 1;  // of each design; with a margin, the most
   std::uint32_t seed = 0;
