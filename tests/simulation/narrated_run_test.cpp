@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <random>
-
+#include <algorithm>
 #include <cstddef>
 #include <fstream>
 #include <iostream>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -35,13 +35,16 @@ class ScriptedRandom {
   }
 
   TurnSource source(std::function<void()> seed = [] {}) {
-    return randTurns(std::move(seed), [this] {
-      if (used_ == values_.size()) {
-        ADD_FAILURE() << "the run drew more numbers than scripted";
-        return 0;
-      }
-      return values_[used_++];
-    }, Rules{});
+    return randTurns(
+        std::move(seed),
+        [this] {
+          if (used_ == values_.size()) {
+            ADD_FAILURE() << "the run drew more numbers than scripted";
+            return 0;
+          }
+          return values_[used_++];
+        },
+        Rules{});
   }
 
   [[nodiscard]] bool allUsed() const { return used_ == values_.size(); }
@@ -141,6 +144,91 @@ TEST(SimulationRun, LeavesTheStateThatTheSilentStepsLeave) {
       playTurnSilently(silent, draws, Rules{});
     }
     EXPECT_EQ(test_support::stateBits(narrated), test_support::stateBits(silent));
+  }
+}
+
+// A run by changed rules replayed by hand: each number the remainder of a
+// std::rand-like value by its range's size, from the range's start (a
+// table's heat the first value whose running sum of weights exceeds it),
+// then the turn's events and cooling update as the rules give them.
+TEST(SimulationRun, PlaysTheRulesItIsGiven) {
+  Rules hot;
+  hot.heatMin = 20;
+  hot.heatMax = 89;
+  hot.damageAbove = 70;
+  hot.litersMin = 0;
+  hot.litersMax = 24;
+  hot.moveAtMost = 3;
+  hot.coolantAtMost = 0;
+  hot.percentPerStep = 7;
+  hot.cooling = {3.5, 1.25, 2.75, 45.0, 80.0, {2.5F, 1.1F, 0.3F, 1.7F, 0.9F}};
+  Rules table;
+  table.heatValues = {5, 30, 61, 0};
+  table.heatWeights = {3, 0, 6, 1};
+  table.damageAbove = -1;
+  table.moveAtMost = -1;
+  table.coolantAtMost = 4;
+  for (const Rules& rules : {hot, table}) {
+    std::mt19937 generator{99};  // NOLINT(cert-msc32-c,cert-msc51-cpp): the same run every time
+    std::vector<int> values(3 * 400);
+    for (int& value : values) {
+      value = std::uniform_int_distribution{0, 32767}(generator);
+    }
+    std::size_t next = 0;
+    heat::MechHeatSystem mech;
+    mech.setEnvironmentSilently(heat::Environment::TemperateAir, rules.cooling);
+    RecordingStream output;
+    const std::vector<TurnRecord> record = playNarratedRun(
+        mech, 400, randTurns([] {}, [&] { return values.at(next++); }, rules), rules, output);
+    double heat = 0.0;
+    float damage = 0.0F;
+    float factor = rules.cooling.factors[4];
+    int coolant = 100;
+    bool critical = false;
+    const auto weightSum = [&] {
+      int sum = 0;
+      for (const int weight : rules.heatWeights) {
+        sum += weight;
+      }
+      return sum;
+    }();
+    for (std::size_t turn = 0; turn < record.size(); ++turn) {
+      int added =
+          values[3 * turn] % (weightSum > 0 ? weightSum : rules.heatMax - rules.heatMin + 1);
+      if (weightSum > 0) {
+        std::size_t entry = 0;
+        for (int sum = rules.heatWeights[0]; sum <= added; sum += rules.heatWeights[++entry]) {
+        }
+        added = rules.heatValues[entry];
+      } else {
+        added += rules.heatMin;
+      }
+      const int liters =
+          values[3 * turn + 1] % (rules.litersMax - rules.litersMin + 1) + rules.litersMin;
+      const int selector = values[3 * turn + 2] % 5;
+      if (liters <= rules.moveAtMost) {
+        factor = rules.cooling.factors.at(static_cast<std::size_t>(selector));
+      }
+      double coolantCooling = 0.0;
+      if (selector <= rules.coolantAtMost && coolant > 0) {
+        const int used = std::min(liters, coolant);
+        coolant -= used;
+        coolantCooling = -rules.cooling.perLiter * used;
+      }
+      if (added > rules.damageAbove) {
+        damage += static_cast<float>(rules.percentPerStep * (selector + 1) / 100.0);
+      }
+      const double sinks =
+          (1.0 - static_cast<double>(damage)) * 10.0 * rules.cooling.singleHeatsink;
+      const double rate = added + static_cast<double>(factor) * (coolantCooling - sinks);
+      heat = std::max(0.0, heat + static_cast<double>(static_cast<float>(rate)));
+      critical = heat > rules.cooling.overheatAbove ? heat > rules.cooling.criticalAbove : critical;
+      ASSERT_EQ(record[turn].heat, heat) << "turn " << turn + 1;
+    }
+    EXPECT_EQ(mech.coolantLiters, coolant);
+    EXPECT_EQ(mech.heatsinkDamage, damage);
+    EXPECT_EQ(mech.criticalTemperature, critical);
+    EXPECT_EQ(mech.overheated, heat > rules.cooling.overheatAbove);
   }
 }
 
