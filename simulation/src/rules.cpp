@@ -5,7 +5,8 @@
 #include <cmath>
 #include <limits>
 #include <numeric>
-#include <system_error>
+#include <string_view>
+#include <utility>
 
 namespace simulation {
 namespace {
@@ -24,40 +25,59 @@ constexpr double kMostFactor = 1000.0;
 template <typename Fields>
 auto* wholeField(Fields& rules, std::size_t rule) {
   switch (rule) {
-    case 0: return &rules.heatMin;
-    case 1: return &rules.heatMax;
-    case 4: return &rules.damageAbove;
-    case 5: return &rules.litersMin;
-    case 6: return &rules.litersMax;
-    case 7: return &rules.moveAtMost;
-    case 8: return &rules.coolantAtMost;
-    case 9: return &rules.percentPerStep;
-    default: return decltype(&rules.heatMin){nullptr};
+    case 0:
+      return &rules.heatMin;
+    case 1:
+      return &rules.heatMax;
+    case 4:
+      return &rules.damageAbove;
+    case 5:
+      return &rules.litersMin;
+    case 6:
+      return &rules.litersMax;
+    case 7:
+      return &rules.moveAtMost;
+    case 8:
+      return &rules.coolantAtMost;
+    case 9:
+      return &rules.percentPerStep;
+    default:
+      return decltype(&rules.heatMin){nullptr};
   }
 }
 
 template <typename Fields>
 auto* listField(Fields& rules, std::size_t rule) {
   switch (rule) {
-    case 2: return &rules.heatValues;
-    case 3: return &rules.heatWeights;
-    default: return decltype(&rules.heatValues){nullptr};
+    case 2:
+      return &rules.heatValues;
+    case 3:
+      return &rules.heatWeights;
+    default:
+      return decltype(&rules.heatValues){nullptr};
   }
 }
 
 template <typename Fields>
 auto* numberField(Fields& rules, std::size_t rule) {
   switch (rule) {
-    case 10: return &rules.cooling.perLiter;
-    case 11: return &rules.cooling.singleHeatsink;
-    case 12: return &rules.cooling.doubleHeatsink;
-    case 13: return &rules.cooling.overheatAbove;
-    case 14: return &rules.cooling.criticalAbove;
-    default: return decltype(&rules.cooling.perLiter){nullptr};
+    case 10:
+      return &rules.cooling.perLiter;
+    case 11:
+      return &rules.cooling.singleHeatsink;
+    case 12:
+      return &rules.cooling.doubleHeatsink;
+    case 13:
+      return &rules.cooling.overheatAbove;
+    case 14:
+      return &rules.cooling.criticalAbove;
+    default:
+      return decltype(&rules.cooling.perLiter){nullptr};
   }
 }
 
 constexpr std::size_t kFirstFactor = 15;
+constexpr std::size_t kSelectors = heat::kEnvironments.size();
 
 template <typename Fields>
 auto* factorField(Fields& rules, std::size_t rule) {
@@ -138,71 +158,62 @@ bool setRule(Rules& rules, std::size_t rule, const RuleValue& value) {
 }
 
 std::optional<RuleProblem> rulesProblem(const Rules& rules) {
-  const auto problem = [](std::size_t rule, std::string_view bounds) {
-    return RuleProblem{rule, std::string{kRuleNames.at(rule).name} + " must be " +
-                                 std::string{bounds}};
-  };
   const auto between = [](std::int64_t value, std::int64_t least, std::int64_t most) {
     return value >= least && value <= most;
   };
   const auto number = [](double value, double most) {
     return std::isfinite(value) && value >= 0.0 && value <= most;
   };
-  if (!between(rules.heatMin, 0, kMostHeat)) {
-    return problem(0, "a whole number from 0 to 10000");
-  }
-  if (!between(rules.heatMax, rules.heatMin, kMostHeat)) {
-    return problem(1, "a whole number from heat.min to 10000");
-  }
-  if (rules.heatValues.size() > kMostHeatValues ||
-      !std::ranges::all_of(rules.heatValues,
-                           [&](std::int32_t value) { return between(value, 0, kMostHeat); })) {
-    return problem(2, "a list of at most 10000 whole numbers from 0 to 10000");
-  }
+  const auto factor = [&](std::size_t environment) {
+    const auto value = static_cast<double>(rules.cooling.factors.at(environment));
+    return number(value, kMostFactor) && value > 0.0;
+  };
   const std::int64_t weights =
       std::accumulate(rules.heatWeights.begin(), rules.heatWeights.end(), std::int64_t{0});
-  if (rules.heatWeights.size() != rules.heatValues.size() ||
-      !std::ranges::all_of(rules.heatWeights,
-                           [&](std::int32_t weight) { return between(weight, 0, kMostWeights); }) ||
-      (!rules.heatWeights.empty() && !between(weights, 1, kMostWeights))) {
-    return problem(3,
-                   "a list of whole numbers from 0 to 1000000, one for each of heat.values, "
-                   "adding up to 1 to 1000000");
+  constexpr std::string_view kCooling = "a number from 0 to 1000000";
+  constexpr std::string_view kLevel = "a number from 0 to 1000000000";
+  constexpr std::string_view kFactor = "a number above 0 and at most 1000";
+  // Each rule's bounds, in the order of kRuleNames.
+  const std::array<std::pair<bool, std::string_view>, kRuleNames.size()> bounds{{
+      {between(rules.heatMin, 0, kMostHeat), "a whole number from 0 to 10000"},
+      {between(rules.heatMax, rules.heatMin, kMostHeat), "a whole number from heat.min to 10000"},
+      {rules.heatValues.size() <= kMostHeatValues &&
+           std::ranges::all_of(rules.heatValues,
+                               [&](std::int32_t value) { return between(value, 0, kMostHeat); }),
+       "a list of at most 10000 whole numbers from 0 to 10000"},
+      {rules.heatWeights.size() == rules.heatValues.size() &&
+           std::ranges::all_of(
+               rules.heatWeights,
+               [&](std::int32_t weight) { return between(weight, 0, kMostWeights); }) &&
+           (rules.heatWeights.empty() || between(weights, 1, kMostWeights)),
+       "a list of whole numbers from 0 to 1000000, one for each of heat.values, adding up to 1 "
+       "to 1000000"},
+      {between(rules.damageAbove, -1, kMostHeat), "a whole number from -1 to 10000"},
+      {between(rules.litersMin, 0, kMostLiters), "a whole number from 0 to 10000"},
+      {between(rules.litersMax, rules.litersMin, kMostLiters),
+       "a whole number from liters.min to 10000"},
+      {between(rules.moveAtMost, -1, kMostLiters), "a whole number from -1 to 10000"},
+      {between(rules.coolantAtMost, -1, static_cast<std::int64_t>(kSelectors) - 1),
+       "a whole number from -1 to 4"},
+      {between(rules.percentPerStep, 0, kMostPercentPerStep), "a whole number from 0 to 100"},
+      {number(rules.cooling.perLiter, kMostCooling), kCooling},
+      {number(rules.cooling.singleHeatsink, kMostCooling), kCooling},
+      {number(rules.cooling.doubleHeatsink, kMostCooling), kCooling},
+      {number(rules.cooling.overheatAbove, kMostLevel), kLevel},
+      {number(rules.cooling.criticalAbove, kMostLevel), kLevel},
+      {factor(0), kFactor},
+      {factor(1), kFactor},
+      {factor(2), kFactor},
+      {factor(3), kFactor},
+      {factor(4), kFactor},
+  }};
+  const auto* broken = std::ranges::find(bounds, false, &std::pair<bool, std::string_view>::first);
+  if (broken == bounds.end()) {
+    return std::nullopt;
   }
-  if (!between(rules.damageAbove, -1, kMostHeat)) {
-    return problem(4, "a whole number from -1 to 10000");
-  }
-  if (!between(rules.litersMin, 0, kMostLiters)) {
-    return problem(5, "a whole number from 0 to 10000");
-  }
-  if (!between(rules.litersMax, rules.litersMin, kMostLiters)) {
-    return problem(6, "a whole number from liters.min to 10000");
-  }
-  if (!between(rules.moveAtMost, -1, kMostLiters)) {
-    return problem(7, "a whole number from -1 to 10000");
-  }
-  if (!between(rules.coolantAtMost, -1, 4)) {
-    return problem(8, "a whole number from -1 to 4");
-  }
-  if (!between(rules.percentPerStep, 0, kMostPercentPerStep)) {
-    return problem(9, "a whole number from 0 to 100");
-  }
-  const std::array<double, 5> coolings{rules.cooling.perLiter, rules.cooling.singleHeatsink,
-                                       rules.cooling.doubleHeatsink, rules.cooling.overheatAbove,
-                                       rules.cooling.criticalAbove};
-  for (std::size_t entry = 0; entry < coolings.size(); ++entry) {
-    const bool level = entry >= 3;
-    if (!number(coolings.at(entry), level ? kMostLevel : kMostCooling)) {
-      return problem(10 + entry, level ? "a number from 0 to 1000000000" : "a number from 0 to 1000000");
-    }
-  }
-  for (std::size_t entry = 0; entry < rules.cooling.factors.size(); ++entry) {
-    const auto factor = static_cast<double>(rules.cooling.factors.at(entry));
-    if (!(number(factor, kMostFactor) && factor > 0.0)) {
-      return problem(kFirstFactor + entry, "a number above 0 and at most 1000");
-    }
-  }
-  return std::nullopt;
+  const auto rule = static_cast<std::size_t>(broken - bounds.begin());
+  return RuleProblem{
+      rule, std::string{kRuleNames.at(rule).name} + " must be " + std::string{broken->second}};
 }
 
 std::string ruleText(const RuleValue& value) {

@@ -6,7 +6,6 @@ TurnRanges::TurnRanges(const Rules& rules)
     : sizes{static_cast<std::uint32_t>(rules.heatMax - rules.heatMin + 1),
             static_cast<std::uint32_t>(rules.litersMax - rules.litersMin + 1), kSelectorRange},
       outputs{},
-      outputCount{0},
       heatMin{rules.heatMin},
       litersMin{rules.litersMin},
       heatValues{rules.heatValues} {

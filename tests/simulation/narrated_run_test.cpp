@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <fstream>
 #include <iostream>
@@ -147,10 +148,59 @@ TEST(SimulationRun, LeavesTheStateThatTheSilentStepsLeave) {
   }
 }
 
-// A run by changed rules replayed by hand: each number the remainder of a
-// std::rand-like value by its range's size, from the range's start (a
-// table's heat the first value whose running sum of weights exceeds it),
-// then the turn's events and cooling update as the rules give them.
+// A run by changed rules replayed by hand, from a mech of ten single
+// heatsinks in temperate air: each number the remainder of a std::rand-like
+// value by its range's size, from the range's start (a table's heat the
+// first value whose running sum of weights exceeds it), then the turn's
+// events and cooling update as the rules give them.
+struct HandReplay {
+  const Rules& rules;
+  double heat = 0.0;
+  float damage = 0.0F;
+  float factor = rules.cooling.factors[4];
+  int coolant = 100;
+  bool critical = false;
+
+  [[nodiscard]] int heatOf(int value) const {
+    if (rules.heatValues.empty()) {
+      return value % (rules.heatMax - rules.heatMin + 1) + rules.heatMin;
+    }
+    int sum = 0;
+    for (const int weight : rules.heatWeights) {
+      sum += weight;
+    }
+    std::size_t entry = 0;
+    for (int through = rules.heatWeights[0]; through <= value % sum;
+         through += rules.heatWeights[++entry]) {
+    }
+    return rules.heatValues[entry];
+  }
+
+  // One turn from its three values, heat, liters and selector.
+  void play(const std::array<int, 3>& values) {
+    const auto [heatValue, litersValue, selectorValue] = values;
+    const int added = heatOf(heatValue);
+    const int liters = litersValue % (rules.litersMax - rules.litersMin + 1) + rules.litersMin;
+    const int selector = selectorValue % 5;
+    if (liters <= rules.moveAtMost) {
+      factor = rules.cooling.factors.at(static_cast<std::size_t>(selector));
+    }
+    double coolantCooling = 0.0;
+    if (selector <= rules.coolantAtMost && coolant > 0) {
+      const int used = std::min(liters, coolant);
+      coolant -= used;
+      coolantCooling = -rules.cooling.perLiter * used;
+    }
+    if (added > rules.damageAbove) {
+      damage += static_cast<float>(rules.percentPerStep * (selector + 1) / 100.0);
+    }
+    const double sinks = (1.0 - static_cast<double>(damage)) * 10.0 * rules.cooling.singleHeatsink;
+    const double rate = added + static_cast<double>(factor) * (coolantCooling - sinks);
+    heat = std::max(0.0, heat + static_cast<double>(static_cast<float>(rate)));
+    critical = heat > rules.cooling.overheatAbove ? heat > rules.cooling.criticalAbove : critical;
+  }
+};
+
 TEST(SimulationRun, PlaysTheRulesItIsGiven) {
   Rules hot;
   hot.heatMin = 20;
@@ -168,67 +218,27 @@ TEST(SimulationRun, PlaysTheRulesItIsGiven) {
   table.damageAbove = -1;
   table.moveAtMost = -1;
   table.coolantAtMost = 4;
+  std::mt19937 generator{99};  // NOLINT(cert-msc32-c,cert-msc51-cpp): the same run every time
+  std::vector<int> values(std::size_t{3} * 400);
+  for (int& value : values) {
+    value = std::uniform_int_distribution{0, 32767}(generator);
+  }
   for (const Rules& rules : {hot, table}) {
-    std::mt19937 generator{99};  // NOLINT(cert-msc32-c,cert-msc51-cpp): the same run every time
-    std::vector<int> values(3 * 400);
-    for (int& value : values) {
-      value = std::uniform_int_distribution{0, 32767}(generator);
-    }
     std::size_t next = 0;
     heat::MechHeatSystem mech;
     mech.setEnvironmentSilently(heat::Environment::TemperateAir, rules.cooling);
     RecordingStream output;
     const std::vector<TurnRecord> record = playNarratedRun(
         mech, 400, randTurns([] {}, [&] { return values.at(next++); }, rules), rules, output);
-    double heat = 0.0;
-    float damage = 0.0F;
-    float factor = rules.cooling.factors[4];
-    int coolant = 100;
-    bool critical = false;
-    const auto weightSum = [&] {
-      int sum = 0;
-      for (const int weight : rules.heatWeights) {
-        sum += weight;
-      }
-      return sum;
-    }();
+    HandReplay replay{rules};
     for (std::size_t turn = 0; turn < record.size(); ++turn) {
-      int added =
-          values[3 * turn] % (weightSum > 0 ? weightSum : rules.heatMax - rules.heatMin + 1);
-      if (weightSum > 0) {
-        std::size_t entry = 0;
-        for (int sum = rules.heatWeights[0]; sum <= added; sum += rules.heatWeights[++entry]) {
-        }
-        added = rules.heatValues[entry];
-      } else {
-        added += rules.heatMin;
-      }
-      const int liters =
-          values[3 * turn + 1] % (rules.litersMax - rules.litersMin + 1) + rules.litersMin;
-      const int selector = values[3 * turn + 2] % 5;
-      if (liters <= rules.moveAtMost) {
-        factor = rules.cooling.factors.at(static_cast<std::size_t>(selector));
-      }
-      double coolantCooling = 0.0;
-      if (selector <= rules.coolantAtMost && coolant > 0) {
-        const int used = std::min(liters, coolant);
-        coolant -= used;
-        coolantCooling = -rules.cooling.perLiter * used;
-      }
-      if (added > rules.damageAbove) {
-        damage += static_cast<float>(rules.percentPerStep * (selector + 1) / 100.0);
-      }
-      const double sinks =
-          (1.0 - static_cast<double>(damage)) * 10.0 * rules.cooling.singleHeatsink;
-      const double rate = added + static_cast<double>(factor) * (coolantCooling - sinks);
-      heat = std::max(0.0, heat + static_cast<double>(static_cast<float>(rate)));
-      critical = heat > rules.cooling.overheatAbove ? heat > rules.cooling.criticalAbove : critical;
-      ASSERT_EQ(record[turn].heat, heat) << "turn " << turn + 1;
+      replay.play({values[3 * turn], values[3 * turn + 1], values[3 * turn + 2]});
+      ASSERT_EQ(record[turn].heat, replay.heat) << "turn " << turn + 1;
     }
-    EXPECT_EQ(mech.coolantLiters, coolant);
-    EXPECT_EQ(mech.heatsinkDamage, damage);
-    EXPECT_EQ(mech.criticalTemperature, critical);
-    EXPECT_EQ(mech.overheated, heat > rules.cooling.overheatAbove);
+    EXPECT_EQ(mech.coolantLiters, replay.coolant);
+    EXPECT_EQ(mech.heatsinkDamage, replay.damage);
+    EXPECT_EQ(mech.criticalTemperature, replay.critical);
+    EXPECT_EQ(mech.overheated, replay.heat > rules.cooling.overheatAbove);
   }
 }
 

@@ -43,7 +43,7 @@ struct TurnRanges {
     std::uint32_t biasedBelow;
   };
   std::array<Output, 3> outputs;
-  std::size_t outputCount;
+  std::size_t outputCount = 0;
   std::int32_t heatMin;
   std::int32_t litersMin;
   // With a table of heats: each value, and the running sums of the weights.
