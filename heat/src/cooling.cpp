@@ -53,8 +53,7 @@ void MechHeatSystem::updateCoolingSilently(const CoolingRules& rules) {
   applyHeatRate(computeHeatRateSilently(rules).rate, rules);
 }
 
-void MechHeatSystem::useCoolant(std::int32_t liters, std::ostream& out,
-                                const CoolingRules& rules) {
+void MechHeatSystem::useCoolant(std::int32_t liters, std::ostream& out, const CoolingRules& rules) {
   if (coolantLiters <= 0) {
     out << "No coolant left in the tank!" << std::endl;
     return;

@@ -43,8 +43,7 @@ std::optional<Environment> environmentNamed(std::string_view optionName) {
   return known->environment;
 }
 
-void MechHeatSystem::setEnvironmentSilently(Environment newEnvironment,
-                                            const CoolingRules& rules) {
+void MechHeatSystem::setEnvironmentSilently(Environment newEnvironment, const CoolingRules& rules) {
   environment = newEnvironment;
   baseCoolingFactor = rules.factorOf(newEnvironment);
 }

@@ -23,12 +23,12 @@ struct Rules {
   std::int32_t heatMax = 59;
   std::vector<std::int32_t> heatValues;
   std::vector<std::int32_t> heatWeights;
-  std::int32_t damageAbove = 40;      // a turn adding more heat damages the heatsinks
-  std::int32_t litersMin = 1;         // the liters a turn draws, evenly
+  std::int32_t damageAbove = 40;  // a turn adding more heat damages the heatsinks
+  std::int32_t litersMin = 1;     // the liters a turn draws, evenly
   std::int32_t litersMax = 40;
-  std::int32_t moveAtMost = 10;       // a turn drawing at most this many liters moves
-  std::int32_t coolantAtMost = 2;     // a turn whose selector is at most this draws coolant
-  std::int32_t percentPerStep = 5;    // damage: this many percent times (selector + 1)
+  std::int32_t moveAtMost = 10;     // a turn drawing at most this many liters moves
+  std::int32_t coolantAtMost = 2;   // a turn whose selector is at most this draws coolant
+  std::int32_t percentPerStep = 5;  // damage: this many percent times (selector + 1)
   heat::CoolingRules cooling;
 
   bool operator==(const Rules&) const = default;
@@ -43,7 +43,7 @@ enum class RuleType {
 };
 
 struct RuleName {
-  std::string_view name;     // as --rule and a rules file spell it, "heat.max"
+  std::string_view name;  // as --rule and a rules file spell it, "heat.max"
   RuleType type;
   std::string_view meaning;  // what it does, and its bounds, for a user
 };
@@ -77,8 +77,7 @@ inline constexpr std::array<RuleName, 20> kRuleNames{{
     {"environments.space", RuleType::Factor, "the cooling factor in space, above 0 to 1000"},
     {"environments.water", RuleType::Factor, "the cooling factor in water, above 0 to 1000"},
     {"environments.hot-air", RuleType::Factor, "the cooling factor in hot air, above 0 to 1000"},
-    {"environments.cold-air", RuleType::Factor,
-     "the cooling factor in cold air, above 0 to 1000"},
+    {"environments.cold-air", RuleType::Factor, "the cooling factor in cold air, above 0 to 1000"},
     {"environments.temperate-air", RuleType::Factor,
      "the cooling factor in temperate air, above 0 to 1000"},
 }};
