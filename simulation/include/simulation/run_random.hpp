@@ -47,15 +47,29 @@ class RunRandom {
   // output is drawn again (by the game's own rules, about once in 400000
   // turns).
   TurnDraws drawTurn(const TurnRanges& ranges) {
+    const auto take = [](std::uint32_t& fraction, std::uint32_t size) {
+      const std::uint64_t product = std::uint64_t{fraction} * size;
+      fraction = static_cast<std::uint32_t>(product);
+      return static_cast<std::uint32_t>(product >> 32U);
+    };
+    if (ranges.outputCount == 1) [[likely]] {
+      for (;;) {
+        std::uint32_t fraction = next();
+        const std::uint32_t heat = take(fraction, ranges.sizes[0]);
+        const std::uint32_t liters = take(fraction, ranges.sizes[1]);
+        const std::uint32_t selector = take(fraction, ranges.sizes[2]);
+        if (fraction >= ranges.outputs[0].biasedBelow) {
+          return ranges.draws(heat, liters, selector);
+        }
+      }
+    }
     std::array<std::uint32_t, 3> index{};
     for (std::size_t output = 0; output < ranges.outputCount; ++output) {
       const TurnRanges::Output& drawn = ranges.outputs.at(output);
       for (;;) {
         std::uint32_t fraction = next();
         for (std::size_t number = drawn.first; number < drawn.end; ++number) {
-          const std::uint64_t product = std::uint64_t{fraction} * ranges.sizes.at(number);
-          fraction = static_cast<std::uint32_t>(product);
-          index.at(number) = static_cast<std::uint32_t>(product >> 32U);
+          index.at(number) = take(fraction, ranges.sizes.at(number));
         }
         if (fraction >= drawn.biasedBelow) {
           break;
