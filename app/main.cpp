@@ -10,6 +10,7 @@
 #include <variant>
 
 #include "options/command_line.hpp"
+#include "options/rules_file.hpp"
 #include "output.hpp"
 #include "parallel_batch.hpp"
 #include "progress.hpp"
@@ -125,6 +126,10 @@ int run(int argc, char* argv[]) {
     return 2;
   }
   const auto& options = std::get<command_line::Options>(parsed);
+  if (options.action == command_line::Options::Action::PrintRules) {
+    std::cout << command_line::printRules(options.rules);
+    return outputWritten() ? 0 : 1;
+  }
   if (options.action != command_line::Options::Action::Run) {
     std::cout << (options.action == command_line::Options::Action::ShowHelp
                       ? command_line::usage()

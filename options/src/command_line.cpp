@@ -6,7 +6,6 @@
 #include <array>
 #include <cerrno>
 #include <charconv>
-#include <cmath>
 #include <cstddef>
 #include <cstdlib>
 #include <iomanip>
@@ -18,7 +17,9 @@
 #include <system_error>
 #include <vector>
 
+#include "options/rules_file.hpp"
 #include "reports/summary.hpp"
+#include "rule_problems.hpp"
 #include "simulation/narrated_run.hpp"
 #include "simulation/sweep.hpp"
 
@@ -43,6 +44,9 @@ enum OptionId : int {
   kMargin,
   kMaxOverheat,
   kSvg,
+  kRules,
+  kRule,
+  kPrintRules,
   kHelp,
   kVersion,
 };
@@ -64,6 +68,9 @@ constexpr std::array kLongOptions{
     option{"margin", required_argument, nullptr, kMargin},
     option{"max-overheat", required_argument, nullptr, kMaxOverheat},
     option{"svg", required_argument, nullptr, kSvg},
+    option{"rules", required_argument, nullptr, kRules},
+    option{"rule", required_argument, nullptr, kRule},
+    option{"print-rules", no_argument, nullptr, kPrintRules},
     option{"help", no_argument, nullptr, kHelp},
     option{"version", no_argument, nullptr, kVersion},
     option{nullptr, 0, nullptr, 0},
@@ -126,13 +133,22 @@ constexpr std::string_view kUsage =
     "                          FILE, or with - onto standard output instead of the\n"
     "                          narration or the summary\n"
     "\n"
+    "Rules, the game's unless changed (--print-rules names and explains each):\n"
+    "      --rules=FILE        play by the rules FILE sets, a TOML file such as\n"
+    "                          --print-rules writes; it may set only some\n"
+    "      --rule=NAME=VALUE   set rule NAME to VALUE, after --rules; a rule's\n"
+    "                          values make a sweep, as --heatsinks's do\n"
+    "      --print-rules       print the rules in effect as a rules file and exit\n"
+    "\n"
     "  -h, --help              show this help and exit\n"
     "      --version           show the version and exit\n"
     "\n"
     "A sweep: --heatsinks and --coolant take a range A..B, a stepped range\n"
     "A..B/STEP or a list A,B,C, --environment a list or all, --heatsink-type\n"
-    "single,double. Every combination is a design (at most 10000), and every\n"
-    "design plays the same runs, so that they differ only by the design.\n"
+    "single,double, --rule a whole-number rule's range or list, another's list\n"
+    "(heat.values and heat.weights take a list as their one value). Every\n"
+    "combination is a design (at most 10000), and every design plays the same\n"
+    "runs, so that they differ only by the design.\n"
     "\n"
     "On a terminal the program waits for one key at the end; when its input or\n"
     "output is not a terminal, or it runs in the background, it ends at once. A\n"
@@ -179,7 +195,11 @@ constexpr std::string_view kUsage =
     "      overheating in 9 of 10 runs\n"
     "\n"
     "  mech-heat --margin 0.5% --heatsinks 12\n"
-    "      as many runs as it takes to know every share to within half a percent\n";
+    "      as many runs as it takes to know every share to within half a percent\n"
+    "\n"
+    "  mech-heat --runs 100000 --rule heat.max=50..70/10 --rule cooling.single=1.5\n"
+    "      how often the mech overheats when a turn adds at most 50, 60 or 70 heat\n"
+    "      and each heatsink sheds 1.5\n";
 
 constexpr std::string_view kVersionText = "mech-heat " MECH_HEAT_VERSION "\n";
 
@@ -230,6 +250,10 @@ std::string allowedValues(int id) {
       return "a share from 0 to 1, such as 0.1 or 10%";
     case kSvg:
       return "a file name, or - for standard output";
+    case kRules:
+      return "a file name";
+    case kRule:
+      return "NAME=VALUE, a rule's name (see --print-rules) and its value";
     case kHeatsinks:
     case kCoolant:
       return rangeText(id) + ", a range A..B or A..B/STEP, or a list A,B,C";
@@ -256,31 +280,32 @@ std::optional<std::uint64_t> wholeNumber(int id, std::string_view text) {
   return value;
 }
 
-// A decimal number without sign or exponent ("12", "0.5", ".5", "5.") as
-// std::from_chars reads it in fixed format, all of the text.
-std::optional<double> fixedNumber(std::string_view text) {
-#if defined(_LIBCPP_VERSION) && _LIBCPP_VERSION < 200000
-  // libc++ before 20 (the web page's) reads no double with std::from_chars:
-  // the same digits, read by std::strtod, which rounds them alike.
-  const bool decimal =
-      std::ranges::count(text, '.') <= 1 &&
-      std::ranges::any_of(text, [](char c) { return c >= '0' && c <= '9'; }) &&
-      std::ranges::all_of(text, [](char c) { return c == '.' || (c >= '0' && c <= '9'); });
-  if (!decimal) {
+// A decimal number as std::from_chars reads it in `format`, all of the text:
+// fixed, without sign or exponent ("12", "0.5", ".5", "5."), or general,
+// with a minus sign and an exponent too ("-1.5e-3"); never "inf" or "nan".
+std::optional<double> decimalNumber(std::string_view text, std::chars_format format) {
+  const bool fixed = format == std::chars_format::fixed;
+  const std::string_view allowed = fixed ? "0123456789." : "0123456789.eE+-";
+  if (text.empty() || text.front() == '+' || (fixed && text.front() == '-') ||
+      text.find_first_not_of(allowed) != std::string_view::npos) {
     return std::nullopt;
   }
+#if defined(_LIBCPP_VERSION) && _LIBCPP_VERSION < 200000
+  // libc++ before 20 (the web page's) reads no double with std::from_chars:
+  // the same characters, read by std::strtod, which rounds them alike.
   const std::string digits{text};
+  char* stop = nullptr;
   errno = 0;
-  const double value = std::strtod(digits.c_str(), nullptr);
-  if (errno == ERANGE) {
+  const double value = std::strtod(digits.c_str(), &stop);
+  if (errno == ERANGE || stop != digits.c_str() + digits.size()) {
     return std::nullopt;
   }
   return value;
 #else
   double value = 0.0;
   const char* const end = text.data() + text.size();
-  const auto [stop, error] = std::from_chars(text.data(), end, value, std::chars_format::fixed);
-  if (error != std::errc{} || stop != end || text.front() == '-') {  // from_chars reads "-1"
+  const auto [stop, error] = std::from_chars(text.data(), end, value, format);
+  if (error != std::errc{} || stop != end) {
     return std::nullopt;
   }
   return value;
@@ -294,8 +319,8 @@ std::optional<double> shareValue(std::string_view text, double most, bool aboveZ
   if (percent) {
     text.remove_suffix(1);
   }
-  auto value = fixedNumber(text);
-  if (!value || !std::isfinite(*value)) {
+  auto value = decimalNumber(text, std::chars_format::fixed);
+  if (!value) {
     return std::nullopt;
   }
   *value = percent ? *value / 100.0 : *value;
@@ -322,10 +347,12 @@ std::optional<std::vector<std::string_view>> listItems(std::string_view text) {
   }
 }
 
-// The numbers "A", "A,B,C", "A..B" or "A..B/STEP" stand for, each within the
-// option's range.
-std::optional<std::vector<std::int32_t>> numberValues(int id, std::string_view text) {
-  std::vector<std::int32_t> values;
+// The numbers "A", "A,B,C", "A..B" or "A..B/STEP" stand for, each read by
+// `read`; of a range at most `most` + 1, so that more tell a longer range.
+template <typename Read>
+std::optional<std::vector<std::int64_t>> numberList(std::string_view text, const Read& read,
+                                                    std::uint64_t most) {
+  std::vector<std::int64_t> values;
   const std::size_t dots = text.find("..");
   if (dots == std::string_view::npos) {
     const auto items = listItems(text);
@@ -333,27 +360,49 @@ std::optional<std::vector<std::int32_t>> numberValues(int id, std::string_view t
       return std::nullopt;
     }
     for (const std::string_view item : *items) {
-      const auto number = wholeNumber(id, item);
+      const auto number = read(item);
       if (!number) {
         return std::nullopt;
       }
-      values.push_back(static_cast<std::int32_t>(*number));
+      values.push_back(*number);
     }
     return values;
   }
   const std::string_view rest = text.substr(dots + 2);
   const std::size_t slash = rest.find('/');
-  const auto first = wholeNumber(id, text.substr(0, dots));
-  const auto last = wholeNumber(id, rest.substr(0, slash));
-  const auto step = slash == std::string_view::npos ? std::optional<std::uint64_t>{1}
-                                                    : wholeNumber(id, rest.substr(slash + 1));
-  if (!first || !last || !step || *first > *last || *step == 0) {
+  const auto first = read(text.substr(0, dots));
+  const auto last = read(rest.substr(0, slash));
+  const auto step = slash == std::string_view::npos ? std::optional<std::int64_t>{1}
+                                                    : read(rest.substr(slash + 1));
+  if (!first || !last || !step || *first > *last || *step <= 0) {
     return std::nullopt;
   }
-  for (std::uint64_t value = *first; value <= *last; value += *step) {
-    values.push_back(static_cast<std::int32_t>(value));
+  // Counted without overflow, however far apart the ends.
+  const std::uint64_t count =
+      (static_cast<std::uint64_t>(*last) - static_cast<std::uint64_t>(*first)) /
+          static_cast<std::uint64_t>(*step) +
+      1;
+  for (std::uint64_t entry = 0; entry < std::min(count, most + 1); ++entry) {
+    values.push_back(static_cast<std::int64_t>(static_cast<std::uint64_t>(*first) +
+                                               entry * static_cast<std::uint64_t>(*step)));
   }
   return values;
+}
+
+// The numbers of an option's value, each within the option's range.
+std::optional<std::vector<std::int32_t>> numberValues(int id, std::string_view text) {
+  const auto read = [id](std::string_view item) -> std::optional<std::int64_t> {
+    const auto number = wholeNumber(id, item);
+    if (!number) {
+      return std::nullopt;
+    }
+    return static_cast<std::int64_t>(*number);
+  };
+  const auto values = numberList(text, read, std::numeric_limits<std::uint64_t>::max() - 1);
+  if (!values) {
+    return std::nullopt;
+  }
+  return std::vector<std::int32_t>(values->begin(), values->end());
 }
 
 std::optional<std::vector<heat::Environment>> environmentValues(std::string_view text) {
@@ -393,6 +442,125 @@ std::optional<std::vector<heat::HeatsinkType>> heatsinkTypeValues(std::string_vi
     types.push_back(item == "double" ? heat::HeatsinkType::Double : heat::HeatsinkType::Single);
   }
   return types;
+}
+
+// The first of `values` that an earlier one repeats, if any.
+template <typename Value>
+const Value* repeated(const std::vector<Value>& values) {
+  for (auto item = values.begin(); item != values.end(); ++item) {
+    if (std::find(values.begin(), item, *item) != item) {
+      return std::to_address(item);
+    }
+  }
+  return nullptr;
+}
+
+// A whole number in decimal, with or without a minus sign, all of the text.
+std::optional<std::int64_t> signedWhole(std::string_view text) {
+  std::int64_t value = 0;
+  const char* const end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, value);
+  if (error != std::errc{} || stop != end) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+// How --rule writes a value of a rule of `type`.
+std::string_view ruleSyntax(simulation::RuleType type) {
+  switch (type) {
+    case simulation::RuleType::Whole:
+      return "a whole number, a range A..B or A..B/STEP, or a list A,B,C";
+    case simulation::RuleType::WholeList:
+      return "a list A,B,C of whole numbers, or nothing";
+    default:
+      return "a number, or a list A,B,C";
+  }
+}
+
+// The values --rule's VALUE gives a rule of `type`: each of a list or a
+// range; a list of whole numbers is one value.
+std::optional<std::vector<simulation::RuleValue>> ruleValues(simulation::RuleType type,
+                                                             std::string_view text) {
+  std::vector<simulation::RuleValue> values;
+  if (type == simulation::RuleType::Whole) {
+    const auto wholes = numberList(text, signedWhole, simulation::kMaxDesigns);
+    if (!wholes) {
+      return std::nullopt;
+    }
+    values.assign(wholes->begin(), wholes->end());
+    return values;
+  }
+  const auto items = text.empty() && type == simulation::RuleType::WholeList
+                         ? std::optional{std::vector<std::string_view>{}}
+                         : listItems(text);
+  if (!items) {
+    return std::nullopt;
+  }
+  std::vector<std::int64_t> list;
+  for (const std::string_view item : *items) {
+    if (type == simulation::RuleType::WholeList) {
+      const auto whole = signedWhole(item);
+      if (!whole) {
+        return std::nullopt;
+      }
+      list.push_back(*whole);
+      continue;
+    }
+    const auto number = decimalNumber(item, std::chars_format::general);
+    if (!number) {
+      return std::nullopt;
+    }
+    values.push_back(type == simulation::RuleType::Factor
+                         ? simulation::RuleValue{static_cast<float>(*number)}
+                         : simulation::RuleValue{*number});
+  }
+  if (type == simulation::RuleType::WholeList) {
+    values.emplace_back(std::move(list));
+  }
+  return values;
+}
+
+// A rule --rule sets: its values, and the text that gave them.
+struct GivenRule {
+  std::size_t rule;
+  std::vector<simulation::RuleValue> values;
+  std::string text;
+};
+
+// Reads --rule's NAME=VALUE; an error when the rule is unknown or a value
+// not one it takes.
+std::variant<GivenRule, Error> givenRule(std::string_view argument) {
+  const std::size_t equals = argument.find('=');
+  if (equals == std::string_view::npos) {
+    return invalidValue(kRule, argument);
+  }
+  const std::string_view name = argument.substr(0, equals);
+  const std::string_view text = argument.substr(equals + 1);
+  const auto rule = simulation::ruleNamed(name);
+  if (!rule) {
+    return Error{"unknown rule '" + std::string{name} + "' (see --print-rules)"};
+  }
+  const simulation::RuleType type = simulation::kRuleNames.at(*rule).type;
+  const auto values = ruleValues(type, text);
+  const std::string invalid =
+      "invalid value '" + std::string{text} + "' for --rule " + std::string{name} + ": ";
+  if (!values) {
+    return Error{invalid + "expected " + std::string{ruleSyntax(type)}};
+  }
+  if (values->size() > simulation::kMaxDesigns) {
+    return Error{invalid + "more than " + std::to_string(simulation::kMaxDesigns) + " values"};
+  }
+  if (const simulation::RuleValue* twice = repeated(*values)) {
+    return Error{invalid + simulation::ruleText(*twice) + " is given twice"};
+  }
+  for (const simulation::RuleValue& value : *values) {
+    simulation::Rules rules;
+    if (!simulation::setRule(rules, *rule, value)) {
+      return Error{invalid + ruleBounds(*rule)};
+    }
+  }
+  return GivenRule{*rule, *values, std::string{text}};
 }
 
 // The message for what getopt_long rejected. `argument` is the word it was
@@ -438,11 +606,9 @@ std::optional<Error> store(std::vector<Value>& into,
   if (!values) {
     return invalidValue(id, value);
   }
-  for (auto item = values->begin(); item != values->end(); ++item) {
-    if (std::find(values->begin(), item, *item) != item) {
-      return Error{"invalid value '" + std::string{value} + "' for " + spelling(id) + ": " +
-                   spelled(*item) + " is given twice"};
-    }
+  if (const Value* twice = repeated(*values)) {
+    return Error{"invalid value '" + std::string{value} + "' for " + spelling(id) + ": " +
+                 spelled(*twice) + " is given twice"};
   }
   into = *values;
   return std::nullopt;
@@ -513,7 +679,12 @@ std::optional<Error> apply(Options& options, int id, std::string_view value) {
 // Why a batch or sweep could not be played within kMemoryBudget, in words
 // that say how much it could take and what to lower.
 std::optional<Error> memoryShortfall(const simulation::SweepSettings& settings) {
-  const std::uint64_t bytes = simulation::sweepMemory(settings) + reports::reportMemory(settings);
+  std::uint64_t bytes = simulation::sweepMemory(settings) + reports::reportMemory(settings);
+  // Every design holds its rules, their heats and weights too.
+  for (const simulation::Design& design : settings.designs) {
+    bytes +=
+        (design.rules.heatValues.size() + design.rules.heatWeights.size()) * sizeof(std::int32_t);
+  }
   if (bytes <= kMemoryBudget) {
     return std::nullopt;
   }
@@ -532,7 +703,7 @@ Error together(std::string_view first, std::string_view second) {
 }
 
 // What does not go with --run, if anything.
-std::optional<Error> runConflict(const Options& options, std::size_t designs) {
+std::optional<Error> runConflict(const Options& options, std::uint64_t designs) {
   if (!options.run) {
     return std::nullopt;
   }
@@ -554,19 +725,126 @@ std::optional<Error> runConflict(const Options& options, std::size_t designs) {
   return std::nullopt;
 }
 
-// The options read, unless arguments are left over or options were given
-// that do not go together.
-std::variant<Options, Error> finished(const Options& options, std::span<char*> arguments,
-                                      int firstLeft) {
+// Every set of rules the designs play, the swept rules varying as
+// Options::designs() says.
+std::vector<simulation::Rules> ruleSets(const Options& options) {
+  std::vector<simulation::Rules> sets{options.rules};
+  for (const RuleSweep& sweep : options.ruleSweeps) {
+    std::vector<simulation::Rules> swept;
+    swept.reserve(sets.size() * sweep.values.size());
+    for (const simulation::Rules& rules : sets) {
+      for (const simulation::RuleValue& value : sweep.values) {
+        swept.push_back(rules);
+        static_cast<void>(simulation::setRule(swept.back(), sweep.rule, value));
+      }
+    }
+    sets = std::move(swept);
+  }
+  return sets;
+}
+
+// How many designs the options make; the most a count holds when they
+// make more.
+std::uint64_t designCount(const Options& options) {
+  std::uint64_t count = options.heatsinks.size() * options.heatsinkTypes.size() *
+                        options.coolant.size() * options.environments.size();
+  for (const RuleSweep& sweep : options.ruleSweeps) {
+    const std::uint64_t most = std::numeric_limits<std::uint64_t>::max();
+    count = count > most / sweep.values.size() ? most : count * sweep.values.size();
+  }
+  return count;
+}
+
+// The rules before --rule: `start`, then --rules. Sets each --rule of one
+// value on top of them into options.rules, the others into ruleSweeps.
+std::variant<simulation::Rules, Error> applyRules(Options& options, const simulation::Rules& start,
+                                                  const std::optional<std::string>& file,
+                                                  const std::vector<GivenRule>& given) {
+  auto before = file ? readRulesFile(*file, start) : std::variant<simulation::Rules, Error>{start};
+  if (const auto* error = std::get_if<Error>(&before)) {
+    return *error;
+  }
+  options.rules = std::get<simulation::Rules>(before);
+  for (const GivenRule& entry : given) {
+    if (entry.values.size() == 1) {
+      static_cast<void>(simulation::setRule(options.rules, entry.rule, entry.values.front()));
+    } else {
+      options.ruleSweeps.push_back({entry.rule, entry.values});
+    }
+  }
+  return before;
+}
+
+// What is wrong with the rules of a design, if anything: the first out of
+// bounds, blamed on the --rule that made it so.
+std::optional<Error> rulesConflict(const Options& options, const simulation::Rules& before,
+                                   const std::vector<GivenRule>& given) {
+  std::vector<std::size_t> changed;
+  for (const GivenRule& entry : given) {
+    changed.push_back(entry.rule);
+  }
+  for (const simulation::Rules& rules : ruleSets(options)) {
+    const auto problem = simulation::rulesProblem(rules);
+    if (!problem) {
+      continue;
+    }
+    const auto blame = blamed(before, rules, changed, *problem);
+    const std::string message =
+        problemText(rules, *problem, blame ? std::optional{changed[*blame]} : std::nullopt);
+    if (!blame) {
+      return Error{"invalid rules: " + message};
+    }
+    const GivenRule& culprit = given[*blame];
+    const std::string value =
+        culprit.values.size() == 1
+            ? culprit.text
+            : simulation::ruleText(simulation::ruleValue(rules, culprit.rule)) + "' in '" +
+                  culprit.text;
+    return Error{"invalid value '" + value + "' for --rule " +
+                 std::string{simulation::kRuleNames.at(culprit.rule).name} + ": " + message};
+  }
+  return std::nullopt;
+}
+
+// Where the rules come from: those parse was given, --rules and each --rule.
+struct RuleSources {
+  const simulation::Rules& start;
+  std::optional<std::string> file;
+  std::vector<GivenRule> given;
+};
+
+// The options read, unless arguments are left over, the rules cannot be
+// read or are out of bounds, or options were given that do not go together.
+std::variant<Options, Error> finished(Options options, std::span<char*> arguments, int firstLeft,
+                                      const RuleSources& sources) {
   if (static_cast<std::size_t>(firstLeft) < arguments.size()) {
     return Error{"unexpected argument '" +
                  std::string{arguments[static_cast<std::size_t>(firstLeft)]} + "'"};
   }
-  const std::size_t designs = options.heatsinks.size() * options.heatsinkTypes.size() *
-                              options.coolant.size() * options.environments.size();
+  const auto before = applyRules(options, sources.start, sources.file, sources.given);
+  if (const auto* error = std::get_if<Error>(&before)) {
+    return *error;
+  }
+  const auto& rulesBefore = std::get<simulation::Rules>(before);
+  // --print-rules prints one set of rules, whatever the other options.
+  if (options.action == Options::Action::PrintRules) {
+    if (!options.ruleSweeps.empty()) {
+      return Error{"option '--print-rules' prints one set of rules, not a sweep of --rule " +
+                   std::string{simulation::kRuleNames.at(options.ruleSweeps.front().rule).name}};
+    }
+    if (auto conflict = rulesConflict(options, rulesBefore, sources.given)) {
+      return *std::move(conflict);
+    }
+    return options;
+  }
+  const std::uint64_t designs = designCount(options);
   if (designs > simulation::kMaxDesigns) {
-    return Error{"the sweep has " + std::to_string(designs) + " designs, more than " +
-                 std::to_string(simulation::kMaxDesigns)};
+    const bool counted = designs < std::numeric_limits<std::uint64_t>::max();
+    return Error{"the sweep has " + (counted ? std::to_string(designs) : "countless") +
+                 " designs, more than " + std::to_string(simulation::kMaxDesigns)};
+  }
+  if (auto conflict = rulesConflict(options, rulesBefore, sources.given)) {
+    return *std::move(conflict);
   }
   if (auto conflict = runConflict(options, designs)) {
     return *std::move(conflict);
@@ -590,17 +868,19 @@ std::variant<Options, Error> finished(const Options& options, std::span<char*> a
 
 std::vector<simulation::Design> Options::designs() const {
   std::vector<simulation::Design> all;
-  for (const std::int32_t count : heatsinks) {
-    for (const heat::HeatsinkType type : heatsinkTypes) {
-      for (const std::int32_t liters : coolant) {
-        for (const heat::Environment environment : environments) {
-          heat::MechHeatSystem mech;
-          mech.heatsinkCount = count;
-          mech.heatsinkType = type;
-          mech.coolantLiters = liters;
-          // Silently: the first status report shows where the mech starts.
-          mech.setEnvironmentSilently(environment, rules.cooling);
-          all.push_back({mech, rules});
+  for (const simulation::Rules& played : ruleSets(*this)) {
+    for (const std::int32_t count : heatsinks) {
+      for (const heat::HeatsinkType type : heatsinkTypes) {
+        for (const std::int32_t liters : coolant) {
+          for (const heat::Environment environment : environments) {
+            heat::MechHeatSystem mech;
+            mech.heatsinkCount = count;
+            mech.heatsinkType = type;
+            mech.coolantLiters = liters;
+            // Silently: the first status report shows where the mech starts.
+            mech.setEnvironmentSilently(environment, played.cooling);
+            all.push_back({mech, played});
+          }
         }
       }
     }
@@ -610,7 +890,7 @@ std::vector<simulation::Design> Options::designs() const {
 
 bool Options::batch() const {
   return runs || margin || maxOverheat || heatsinks.size() > 1 || heatsinkTypes.size() > 1 ||
-         coolant.size() > 1 || environments.size() > 1;
+         coolant.size() > 1 || environments.size() > 1 || !ruleSweeps.empty();
 }
 
 simulation::SweepSettings Options::sweepSettings() const {
@@ -621,9 +901,10 @@ simulation::SweepSettings Options::sweepSettings() const {
           .margin = margin};
 }
 
-std::variant<Options, Error> parse(int argc, char* argv[]) {
+std::variant<Options, Error> parse(int argc, char* argv[], const simulation::Rules& start) {
   const std::span arguments{argv, static_cast<std::size_t>(argc)};
   Options options;
+  RuleSources rules{start, std::nullopt, {}};
   bool json = false;
   bool csv = false;
   optind = 0;  // a fresh scan, also when called again
@@ -638,7 +919,7 @@ std::variant<Options, Error> parse(int argc, char* argv[]) {
         options.format = json  ? Options::Format::Json
                          : csv ? Options::Format::Csv
                                : Options::Format::Text;
-        return finished(options, arguments, optind);
+        return finished(options, arguments, optind, rules);
       case ':':
       case '?':
         return rejected(optopt, arguments[static_cast<std::size_t>(optind - 1)]);
@@ -661,6 +942,27 @@ std::variant<Options, Error> parse(int argc, char* argv[]) {
       case kCsv:
         csv = true;
         break;
+      case kPrintRules:
+        options.action = Options::Action::PrintRules;
+        break;
+      case kRules:
+        if (*optarg == '\0') {
+          return invalidValue(kRules, optarg);
+        }
+        rules.file = optarg;
+        break;
+      case kRule: {
+        auto given = givenRule(optarg);
+        if (const auto* error = std::get_if<Error>(&given)) {
+          return *error;
+        }
+        // A later --rule of the same rule takes the place of the earlier.
+        std::erase_if(rules.given, [&](const GivenRule& earlier) {
+          return earlier.rule == std::get<GivenRule>(given).rule;
+        });
+        rules.given.push_back(std::get<GivenRule>(std::move(given)));
+        break;
+      }
       default:
         if (auto error = apply(options, id, optarg)) {
           return *error;

@@ -6,6 +6,7 @@
 #include <variant>
 #include <vector>
 
+#include "changed_rules.hpp"
 #include "options/command_line.hpp"
 
 namespace command_line {
@@ -31,6 +32,8 @@ std::string parsed(std::vector<std::string> arguments) {
       return "help";
     case Options::Action::ShowVersion:
       return "version";
+    case Options::Action::PrintRules:
+      return "print rules" + changedRules(options.rules);
     case Options::Action::Run:
       break;
   }
@@ -76,6 +79,27 @@ std::string parsed(std::vector<std::string> arguments) {
   summary << (options.format == Options::Format::Json  ? " as JSON"
               : options.format == Options::Format::Csv ? " as CSV"
                                                        : "");
+  if (const std::string rules = changedRules(options.rules); !rules.empty()) {
+    summary << ", rules" << rules;
+  }
+  // Each swept rule's values, and every design's: the swept rules' values,
+  // its heatsinks and its environment's cooling factor.
+  for (const RuleSweep& sweep : options.ruleSweeps) {
+    summary << ", swept " << simulation::kRuleNames.at(sweep.rule).name << "="
+            << joined(sweep.values, simulation::ruleText);
+  }
+  if (!options.ruleSweeps.empty()) {
+    summary << ":";
+    for (const simulation::Design& design : options.designs()) {
+      summary << " "
+              << joined(
+                     options.ruleSweeps,
+                     [&](const RuleSweep& sweep) {
+                       return simulation::ruleText(simulation::ruleValue(design.rules, sweep.rule));
+                     })
+              << "/" << design.mech.heatsinkCount << "/" << design.mech.baseCoolingFactor;
+    }
+  }
   return summary.str();
 }
 
@@ -256,6 +280,111 @@ TEST(CommandLine, ReadsEveryOptionAndRejectsBadInput) {
            }() +
            " l, temperate-air 1, wait, 10000 designs, 10 runs on 0 jobs"},
       {{"--jobs", "2"}, "option '--jobs' needs a batch: --runs, --margin or a sweep"},
+      // Rules: --rule after --rules, a later --rule of a rule in place of an
+      // earlier; one value sets the rule for every design, more make a sweep.
+      {{"--rule", "heat.max=80", "--rule=cooling.single=1.5", "--rule", "heat.values=", "--rule",
+        "environments.temperate-air=3e-1"},
+       "seed clock, 10 turns, 10 single, 100 l, temperate-air 0.3, wait, rules heat.max=80 "
+       "cooling.single=1.5 environments.temperate-air=0.3"},
+      {{"--rule", "heat.max=50,60", "--rule", "heat.max=70", "--rule", "heat.min=-0"},
+       defaults + ", rules heat.max=70"},
+      {{"--rule", "heat.values=0,10000", "--rule", "heat.weights=1,999999", "--rule",
+        "heat.damage-above=-1"},
+       defaults + ", rules heat.values=[0, 10000] heat.weights=[1, 999999] heat.damage-above=-1"},
+      {{"--rule", "heat.max=70..90/10", "--rule", "environments.space=3,0.5", "--heatsinks", "8,9",
+        "--environment", "space", "--rule", "cooling.per-liter=0"},
+       "seed clock, 10 turns, 8,9 single, 100 l, space 3, wait, 12 designs, ? runs on 0 jobs, "
+       "rules cooling.per-liter=0, swept heat.max=70,80,90, swept environments.space=3,0.5: "
+       "70,3/8/3 70,3/9/3 70,0.5/8/0.5 70,0.5/9/0.5 80,3/8/3 80,3/9/3 80,0.5/8/0.5 "
+       "80,0.5/9/0.5 90,3/8/3 90,3/9/3 90,0.5/8/0.5 90,0.5/9/0.5"},
+      {{"--rule", "liters.move-at-most=-1..0", "--rule", "cooling.double=1e3,0.25"},
+       defaults + ", 4 designs, ? runs on 0 jobs, swept liters.move-at-most=-1,0, swept "
+                  "cooling.double=1000,0.25: -1,1000/10/1 -1,0.25/10/1 0,1000/10/1 0,0.25/10/1"},
+      {{"--rule", "heat.min=50", "--rule", "heat.max=40..60"},
+       "invalid value '40' in '40..60' for --rule heat.max: heat.max must be a whole number from "
+       "heat.min to 10000"},
+      {{"--rule", "heat.min=60..70/10"},
+       "invalid value '60' in '60..70/10' for --rule heat.min: heat.max must be a whole number "
+       "from heat.min to 10000 (heat.max is 59)"},
+      {{"--rule", "heat.values=1,2"},
+       "invalid value '1,2' for --rule heat.values: heat.weights must be a list of whole numbers "
+       "from 0 to 1000000, one for each of heat.values, adding up to 1 to 1000000 (heat.weights "
+       "is [])"},
+      {{"--rule", "heat.max=10001"},
+       "invalid value '10001' for --rule heat.max: heat.max must be a whole number from heat.min "
+       "to 10000"},
+      {{"--rule", "heat.max=99999999999"},
+       "invalid value '99999999999' for --rule heat.max: heat.max must be a whole number from "
+       "heat.min to 10000"},
+      {{"--rule", "heat.weights=1,2147483648"},
+       "invalid value '1,2147483648' for --rule heat.weights: heat.weights must be a list of "
+       "whole numbers from 0 to 1000000, one for each of heat.values, adding up to 1 to 1000000"},
+      {{"--rule", "cooling.single=-1"},
+       "invalid value '-1' for --rule cooling.single: cooling.single must be a number from 0 to "
+       "1000000"},
+      {{"--rule", "environments.water=1e-50"},
+       "invalid value '1e-50' for --rule environments.water: environments.water must be a number "
+       "above 0 and at most 1000"},
+      {{"--rule", "heat.max=x"},
+       "invalid value 'x' for --rule heat.max: expected a whole number, a range A..B or "
+       "A..B/STEP, or a list A,B,C"},
+      {{"--rule", "heat.max=1.5"},
+       "invalid value '1.5' for --rule heat.max: expected a whole number, a range A..B or "
+       "A..B/STEP, or a list A,B,C"},
+      {{"--rule", "heat.max=5..1"},
+       "invalid value '5..1' for --rule heat.max: expected a whole number, a range A..B or "
+       "A..B/STEP, or a list A,B,C"},
+      {{"--rule", "heat.max=1..5/-1"},
+       "invalid value '1..5/-1' for --rule heat.max: expected a whole number, a range A..B or "
+       "A..B/STEP, or a list A,B,C"},
+      {{"--rule", "heat.values=1..3"},
+       "invalid value '1..3' for --rule heat.values: expected a list A,B,C of whole numbers, or "
+       "nothing"},
+      {{"--rule", "heat.values=1,,3"},
+       "invalid value '1,,3' for --rule heat.values: expected a list A,B,C of whole numbers, or "
+       "nothing"},
+      {{"--rule", "cooling.single=1..2"},
+       "invalid value '1..2' for --rule cooling.single: expected a number, or a list A,B,C"},
+      {{"--rule", "cooling.single=+1"},
+       "invalid value '+1' for --rule cooling.single: expected a number, or a list A,B,C"},
+      {{"--rule", "cooling.single=inf"},
+       "invalid value 'inf' for --rule cooling.single: expected a number, or a list A,B,C"},
+      {{"--rule", "cooling.single=1,"},
+       "invalid value '1,' for --rule cooling.single: expected a number, or a list A,B,C"},
+      {{"--rule", "cooling.single=0.5,.5"},
+       "invalid value '0.5,.5' for --rule cooling.single: 0.5 is given twice"},
+      {{"--rule", "heat.max=0..10000"},
+       "invalid value '0..10000' for --rule heat.max: more than 10000 values"},
+      {{"--rule", "heat.max=-9223372036854775808..9223372036854775807/9223372036854775807"},
+       "invalid value '-9223372036854775808..9223372036854775807/9223372036854775807' for "
+       "--rule heat.max: heat.max must be a whole number from heat.min to 10000"},
+      {{"--rule", "heat.max=100..199", "--rule", "liters.max=100..200"},
+       "the sweep has 10100 designs, more than 10000"},
+      {{"--rule", "heat.min=0..9999", "--rule", "heat.max=0..9999", "--rule", "liters.min=0..9999",
+        "--rule", "liters.max=0..9999", "--rule", "liters.move-at-most=0..9999"},
+       "the sweep has countless designs, more than 10000"},
+      {{"--rule", "heat.max=50,60", "--run", "3", "--seed", "1"},
+       "option '--run' narrates a run of one design, not of a sweep"},
+      {{"--rule", "heat.mx=5"}, "unknown rule 'heat.mx' (see --print-rules)"},
+      {{"--rule", "=5"}, "unknown rule '' (see --print-rules)"},
+      {{"--rule", "heat.max"},
+       "invalid value 'heat.max' for --rule: expected NAME=VALUE, a rule's name (see "
+       "--print-rules) and its value"},
+      {{"--rules="}, "invalid value '' for --rules: expected a file name"},
+      {{"--rules", "/nonexistent/rules.toml", "--rule", "heat.max=80"},
+       "cannot read rules /nonexistent/rules.toml: No such file or directory"},
+      {{"--rul=x"}, "option '--rul' is ambiguous"},
+      // --print-rules prints the rules alone, whatever else is asked.
+      {{"--print-rules"}, "print rules"},
+      {{"--print-rules", "--rule", "heat.max=80", "--heatsinks", "0..1000", "--coolant", "0..10000",
+        "--json", "--run", "2"},
+       "print rules heat.max=80"},
+      {{"--print-rules", "--rule", "heat.max=8,9"},
+       "option '--print-rules' prints one set of rules, not a sweep of --rule heat.max"},
+      {{"--print-rules", "--rule", "heat.min=70"},
+       "invalid value '70' for --rule heat.min: heat.max must be a whole number from heat.min "
+       "to 10000 (heat.max is 59)"},
+      {{"--print-rules", "x"}, "unexpected argument 'x'"},
       // Options and arguments that are not the program's.
       {{"--seed"}, "option '--seed' needs a value: a whole number from 0 to 4294967295"},
       {{"--environment"},

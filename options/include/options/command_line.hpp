@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -25,8 +26,15 @@ inline constexpr std::uint64_t kDefaultMostRuns = 1'000'000'000;
 // one that could take more is refused before it plays.
 inline constexpr std::uint64_t kMemoryBudget = 1'000'000'000;
 
+// A rule that --rule gives more than one value: each value makes designs.
+struct RuleSweep {
+  std::size_t rule;                           // its index in simulation::kRuleNames
+  std::vector<simulation::RuleValue> values;  // two or more, in the order given
+};
+
 struct Options {
-  enum class Action { Run, ShowHelp, ShowVersion };
+  // PrintRules: print `rules` as a rules file (printRules) and exit.
+  enum class Action { Run, ShowHelp, ShowVersion, PrintRules };
   enum class Format { Text, Json, Csv };
 
   Action action = Action::Run;
@@ -45,14 +53,21 @@ struct Options {
   std::optional<double> maxOverheat;  // name the cheapest designs that keep to this
   Format format = Format::Text;
   std::optional<std::string> svg;  // a chart into this file, or "-" for standard output
-  simulation::Rules rules;         // the rules every design plays by
+  // The rules every design plays by: the game's (or those parse was given),
+  // then --rules, then each --rule of one value, in order.
+  simulation::Rules rules;
+  // The rules --rule gives more than one value, in the order given; a sweep
+  // when there is any.
+  std::vector<RuleSweep> ruleSweeps;
 
-  // Every combination of the values, heatsinks varying slowest and
-  // environments fastest, each a mech as it starts and its rules.
+  // Every combination of the values, each a mech as it starts (in its
+  // environment, with that environment's factor under its rules) and its
+  // rules. The swept rules vary slowest, in the order of ruleSweeps, then
+  // heatsinks, heatsink types, coolant and environments, which vary fastest.
   [[nodiscard]] std::vector<simulation::Design> designs() const;
 
   // Whether the options ask for a batch of silent runs rather than a
-  // narrated run: --runs, --margin, --max-overheat or a sweep.
+  // narrated run: --runs, --margin, --max-overheat or a sweep (of a rule too).
   [[nodiscard]] bool batch() const;
 
   // The batch or sweep they ask for: its designs, its turns, --runs (or
@@ -66,9 +81,12 @@ struct Error {
   std::string message;
 };
 
-// Reads the program's arguments, argv[1] to argv[argc - 1]. Prints nothing.
-// Not reentrant: it uses getopt_long's global state.
-[[nodiscard]] std::variant<Options, Error> parse(int argc, char* argv[]);
+// Reads the program's arguments, argv[1] to argv[argc - 1], and the rules
+// file --rules names, on top of `start`: the rules before --rules and --rule,
+// the game's unless a caller has others (the web page, those of a file it
+// read). Prints nothing. Not reentrant: it uses getopt_long's global state.
+[[nodiscard]] std::variant<Options, Error> parse(int argc, char* argv[],
+                                                 const simulation::Rules& start = {});
 
 // The text of --help and of --version.
 [[nodiscard]] std::string_view usage();
