@@ -95,7 +95,9 @@ bool fitsInt32(std::int64_t value) {
 }  // namespace
 
 std::optional<std::size_t> ruleNamed(std::string_view name) {
-  const auto* found = std::ranges::find(kRuleNames, name, &RuleName::name);
+  // An iterator, which only some standard libraries make a pointer.
+  // NOLINTNEXTLINE(readability-qualified-auto)
+  const auto found = std::ranges::find(kRuleNames, name, &RuleName::name);
   if (found == kRuleNames.end()) {
     return std::nullopt;
   }
@@ -207,7 +209,8 @@ std::optional<RuleProblem> rulesProblem(const Rules& rules) {
       {factor(3), kFactor},
       {factor(4), kFactor},
   }};
-  const auto* broken = std::ranges::find(bounds, false, &std::pair<bool, std::string_view>::first);
+  // NOLINTNEXTLINE(readability-qualified-auto): an iterator, as above
+  const auto broken = std::ranges::find(bounds, false, &std::pair<bool, std::string_view>::first);
   if (broken == bounds.end()) {
     return std::nullopt;
   }
