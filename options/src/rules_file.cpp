@@ -188,11 +188,11 @@ std::optional<simulation::RuleValue> valueOf(const toml::node& node, RuleType ty
   if (const auto* whole = node.as_integer()) {
     return whole->get();
   }
-  const auto* number = node.as_floating_point();
-  if (type == RuleType::Whole || number == nullptr) {
-    return std::nullopt;
+  // A whole-number rule's setRule takes no number with a point.
+  if (const auto* number = node.as_floating_point()) {
+    return number->get();
   }
-  return number->get();
+  return std::nullopt;
 }
 
 }  // namespace

@@ -285,6 +285,11 @@ TEST_F(Program, AnswersItsCommandLine) {
        "mech-heat: invalid value '12x' for --turns: expected a whole number from 1 to 1000000" +
            hint},
       {{"--bogus"}, 2, "", "mech-heat: unknown option '--bogus'" + hint},
+      {{"--print-rules"}, 0, "# The rules of mech-heat", ""},
+      {{"--rules", "/nonexistent/rules.toml"},
+       2,
+       "",
+       "mech-heat: cannot read rules /nonexistent/rules.toml: No such file or directory" + hint},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.arguments.front());
@@ -294,6 +299,17 @@ TEST_F(Program, AnswersItsCommandLine) {
         << outcome.out;
     EXPECT_EQ(outcome.err, c.err);
   }
+
+  // The rules printed are the game's: a batch by them plays as one without.
+  // A run, narrated too, plays by --rule.
+  const auto rules = folder / ("mech-heat-rules-" + std::to_string(getpid()) + ".toml");
+  std::ofstream{rules} << runWith({"--print-rules"}).out;
+  const auto byFile = runWith({"--rules", rules.string(), "--runs", "2000", "--seed", "3"});
+  std::filesystem::remove(rules);
+  EXPECT_EQ(byFile.out, runWith({"--runs", "2000", "--seed", "3"}).out);
+  const auto hot = runWith({"--seed", "3", "--run", "5", "--rule", "heat.values=77", "--rule",
+                            "heat.weights=1", "--turns", "3"});
+  EXPECT_NE(hot.out.find("Adding heat: 77\n"), std::string::npos) << hot.out;
 
   // A batch refuses an engine this processor does not run, before it plays.
   setenv("MECH_HEAT_ENGINE", "avx1024", 1);
@@ -340,6 +356,7 @@ TEST_F(Program, FailsWhenItsOutputCannotBeWritten) {
        "Broken pipe",
        {"--runs", "2", "--svg", chart.string()}},
       {"help", [] { return -1; }, "Bad file descriptor", {"--help"}},
+      {"the rules", [] { return -1; }, "Bad file descriptor", {"--print-rules"}},
   };
   for (const auto& failure : failures) {
     SCOPED_TRACE(failure.label);
