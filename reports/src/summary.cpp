@@ -1,8 +1,12 @@
 #include "reports/summary.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
+#include <string_view>
 #include <tuple>
+#include <utility>
+#include <variant>
 
 namespace reports {
 namespace {
@@ -95,7 +99,124 @@ std::string replayCommand(const simulation::BatchSettings& settings, std::uint64
   if (mech.environment != defaults.environment) {
     command += " --environment " + std::string{heat::traitsOf(mech.environment).optionName};
   }
+  // A rule's name and value hold only letters, digits and marks the shell leaves alone.
+  for (const std::size_t rule : changedRules(settings.rules)) {
+    command += " --rule " + std::string{simulation::kRuleNames.at(rule).name} + "=" +
+               ruleArgument(simulation::ruleValue(settings.rules, rule));
+  }
   return command;
+}
+
+std::vector<std::size_t> changedRules(const simulation::Rules& rules) {
+  const simulation::Rules defaults;
+  std::vector<std::size_t> changed;
+  for (std::size_t rule = 0; rule < simulation::kRuleNames.size(); ++rule) {
+    if (simulation::ruleValue(rules, rule) != simulation::ruleValue(defaults, rule)) {
+      changed.push_back(rule);
+    }
+  }
+  return changed;
+}
+
+std::vector<std::size_t> SweptRules::all() const {
+  std::vector<std::size_t> rules = shared;
+  rules.insert(rules.end(), varying.begin(), varying.end());
+  std::ranges::sort(rules);
+  return rules;
+}
+
+SweptRules sweptRules(const simulation::SweepResult& result) {
+  const simulation::Rules defaults;
+  SweptRules swept;
+  if (result.designs.empty()) {
+    return swept;
+  }
+  for (std::size_t rule = 0; rule < simulation::kRuleNames.size(); ++rule) {
+    const simulation::RuleValue first =
+        simulation::ruleValue(result.designs.front().settings.rules, rule);
+    const bool alike = std::ranges::all_of(result.designs, [&](const auto& design) {
+      return simulation::ruleValue(design.settings.rules, rule) == first;
+    });
+    if (!alike) {
+      swept.varying.push_back(rule);
+    } else if (first != simulation::ruleValue(defaults, rule)) {
+      swept.shared.push_back(rule);
+    }
+  }
+  return swept;
+}
+
+std::string rulesWords(const simulation::Rules& rules, const std::vector<std::size_t>& which) {
+  // Indexes in simulation::kRuleNames.
+  constexpr std::size_t kHeatWeights = 3;
+  constexpr std::size_t kLitersMin = 5;
+  constexpr std::size_t kLitersMax = 6;
+  constexpr std::size_t kFirstFactor = 15;
+  const auto value = [&](std::size_t rule) {
+    return simulation::ruleText(simulation::ruleValue(rules, rule));
+  };
+  std::string words;
+  bool heatSaid = false;
+  bool litersSaid = false;
+  for (const std::size_t rule : which) {
+    std::string said;
+    if (rule <= kHeatWeights) {
+      if (std::exchange(heatSaid, true)) {
+        continue;
+      }
+      const std::size_t values = rules.heatValues.size();
+      said = values == 0
+                 ? "heat " + value(0) + ".." + value(1)
+                 : "heat table of " + std::to_string(values) + (values == 1 ? " value" : " values");
+    } else if (rule == kLitersMin || rule == kLitersMax) {
+      if (std::exchange(litersSaid, true)) {
+        continue;
+      }
+      said = "liters " + value(kLitersMin) + ".." + value(kLitersMax);
+    } else if (rule >= kFirstFactor) {
+      said = environmentWords(static_cast<heat::Environment>(rule - kFirstFactor)) + " factor " +
+             value(rule);
+    } else {
+      constexpr std::array<std::array<std::string_view, 2>, kFirstFactor> kAround{{
+          {},
+          {},
+          {},
+          {},
+          {"damage above ", ""},
+          {},
+          {},
+          {"move at ", " liters or fewer"},
+          {"coolant on selector ", " or below"},
+          {"damage ", " % a step"},
+          {"coolant ", " a liter"},
+          {"single heatsinks ", ""},
+          {"double heatsinks ", ""},
+          {"overheat above ", ""},
+          {"critical above ", ""},
+      }};
+      const auto& around = kAround.at(rule);
+      said = std::string{around[0]} + value(rule) + std::string{around[1]};
+    }
+    if (!words.empty()) {
+      words += ", ";
+    }
+    words += said;
+  }
+  return words;
+}
+
+std::string ruleArgument(const simulation::RuleValue& value) {
+  if (const auto* list = std::get_if<std::vector<std::int64_t>>(&value)) {
+    std::string text;
+    for (const std::int64_t entry : *list) {
+      if (!text.empty()) {
+        text += ',';
+      }
+      text += std::to_string(entry);
+    }
+    return text;
+  }
+  return simulation::ruleText(value);
 }
 
 std::string environmentWords(heat::Environment environment) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "simulation/batch.hpp"
+#include "simulation/rules.hpp"
 #include "simulation/statistics.hpp"
 #include "simulation/sweep.hpp"
 
@@ -79,9 +81,35 @@ struct Enough {
 [[nodiscard]] std::vector<Enough> enoughDesigns(const std::vector<Summary>& designs,
                                                 double maxOverheat);
 
-// The command line that narrates run `run` of the batch.
+// The command line that narrates run `run` of the batch, under its rules.
 [[nodiscard]] std::string replayCommand(const simulation::BatchSettings& settings,
                                         std::uint64_t run);
+
+// The rules that differ from the game's own, as indexes in
+// simulation::kRuleNames, in its order.
+[[nodiscard]] std::vector<std::size_t> changedRules(const simulation::Rules& rules);
+
+// The rules of a sweep's designs that differ from the game's own: those that
+// every design plays alike, and those that differ between designs.
+struct SweptRules {
+  std::vector<std::size_t> shared;
+  std::vector<std::size_t> varying;
+
+  // Both, in the order of simulation::kRuleNames.
+  [[nodiscard]] std::vector<std::size_t> all() const;
+};
+[[nodiscard]] SweptRules sweptRules(const simulation::SweepResult& result);
+
+// Rules `which` of `rules` in words: "heat 0..69, overheat above 50". The
+// least and the most heat are one range, as are the least and the most
+// liters; a table of heats is named by its size, and the range it replaces
+// is then left out.
+[[nodiscard]] std::string rulesWords(const simulation::Rules& rules,
+                                     const std::vector<std::size_t>& which);
+
+// A rule's value as --rule takes it: numbers in the shortest text that reads
+// back to them, lists as "1,2,3".
+[[nodiscard]] std::string ruleArgument(const simulation::RuleValue& value);
 
 // An environment in words: "hot air" for hot-air.
 [[nodiscard]] std::string environmentWords(heat::Environment environment);
