@@ -1,6 +1,7 @@
 #include "reports/csv_report.hpp"
 
 #include <array>
+#include <cstddef>
 #include <ostream>
 
 #include "reports/json_report.hpp"
@@ -10,6 +11,7 @@ namespace reports {
 namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::size_t kMechColumns = 4;  // of kHeader, before the rules' columns
 
 constexpr std::array<std::string_view, 31> kHeader{"heatsinks",
                                                    "heatsinkType",
@@ -77,7 +79,14 @@ std::string csvField(std::string_view text) {
 }
 
 void printCsv(std::ostream& out, const simulation::SweepResult& result) {
-  printLine(out, {kHeader.begin(), kHeader.end()});
+  // A column for each rule that differs from the game's in any design, after the mech's.
+  const std::vector<std::size_t> rules = sweptRules(result).all();
+  std::vector<std::string> header{kHeader.begin(), kHeader.end()};
+  for (std::size_t rule = 0; rule < rules.size(); ++rule) {
+    header.emplace(header.begin() + static_cast<std::ptrdiff_t>(kMechColumns + rule),
+                   simulation::kRuleNames.at(rules[rule]).name);
+  }
+  printLine(out, header);
   for (const simulation::BatchResult& design : result.designs) {
     const Summary summary = summarize(design);
     const simulation::BatchSettings& settings = summary.settings;
@@ -88,6 +97,9 @@ void printCsv(std::ostream& out, const simulation::SweepResult& result) {
     fields.emplace_back(heatsinkTypeName(mech.heatsinkType));
     fields.push_back(std::to_string(mech.coolantLiters));
     fields.emplace_back(heat::traitsOf(mech.environment).optionName);
+    for (const std::size_t rule : rules) {
+      fields.push_back(ruleArgument(simulation::ruleValue(settings.rules, rule)));
+    }
     fields.push_back(std::to_string(settings.runs));
     fields.push_back(std::to_string(settings.turns));
     fields.push_back(std::to_string(settings.seed));

@@ -5,6 +5,9 @@
 #include <cstddef>
 #include <ostream>
 #include <string_view>
+#include <variant>
+
+#include "simulation/rules.hpp"
 
 namespace reports {
 namespace {
@@ -49,18 +52,34 @@ std::string runsJson(std::uint64_t runs, int turns, std::uint32_t seed) {
          key("seed") + std::to_string(seed);
 }
 
+// Every rule by its name, with the value it was played with.
+std::string rulesJson(const simulation::Rules& rules) {
+  std::string json = "{";
+  for (std::size_t rule = 0; rule < simulation::kRuleNames.size(); ++rule) {
+    const simulation::RuleValue value = simulation::ruleValue(rules, rule);
+    const auto* number = std::get_if<double>(&value);
+    if (rule != 0) {
+      json += ", ";
+    }
+    json += key(simulation::kRuleNames.at(rule).name);
+    json += number != nullptr ? exactNumber(*number) : simulation::ruleText(value);
+  }
+  return json + "}";
+}
+
 // A batch's object without its closing brace, so that more keys may follow.
 // Written piece by piece: a batch of many turns has a long one.
 void printBatch(std::ostream& out, const Summary& summary) {
   const simulation::BatchSettings& settings = summary.settings;
   const heat::MechHeatSystem& mech = settings.mech;
-  std::string json = std::string{"{"} + key("schemaVersion") + "2, " +
+  std::string json = std::string{"{"} + key("schemaVersion") + "3, " +
                      runsJson(settings.runs, settings.turns, settings.seed) + ",\n " + key("mech") +
                      "{" + key("heatsinks") + std::to_string(mech.heatsinkCount) + ", " +
                      key("heatsinkType") + quoted(heatsinkTypeName(mech.heatsinkType)) + ", " +
                      key("coolant") + std::to_string(mech.coolantLiters) + ", " +
                      key("environment") + quoted(heat::traitsOf(mech.environment).optionName) +
-                     "},\n " + key("perTurn") + "[";
+                     "},\n " + key("rules") + rulesJson(settings.rules) + ",\n " + key("perTurn") +
+                     "[";
   out << json;
   for (const TurnSummary& turn : summary.perTurn) {
     out << (turn.turn == 1 ? "\n  " : ",\n  ") << turnJson(turn);
@@ -131,7 +150,7 @@ void printJson(std::ostream& out, const simulation::SweepResult& result,
     return;
   }
   const simulation::SweepSettings& settings = result.settings;
-  out << std::string{"{"} + key("schemaVersion") + "2, " +
+  out << std::string{"{"} + key("schemaVersion") + "3, " +
              runsJson(result.runs, settings.turns, settings.seed) + ",\n " + key("designs") + "[";
   for (std::size_t design = 0; design < summaries.size(); ++design) {
     out << (design == 0 ? "\n" : ",\n");

@@ -6,6 +6,10 @@
 #include <numeric>
 #include <ostream>
 #include <string>
+#include <string_view>
+#include <type_traits>
+#include <utility>
+#include <variant>
 
 namespace reports {
 namespace {
@@ -18,6 +22,15 @@ std::string mechText(const heat::MechHeatSystem& mech) {
          std::string{heatsinkTypeName(mech.heatsinkType)} + " heatsinks, " +
          std::to_string(mech.coolantLiters) + " liters, starting in " +
          environmentWords(mech.environment);
+}
+
+// " Rules: overheat above 50." for a description, when rules differ from the game's.
+std::string rulesSentence(const simulation::Rules& rules, const std::vector<std::size_t>& which) {
+  return which.empty() ? std::string{} : " Rules: " + rulesWords(rules, which) + ".";
+}
+
+std::string rulesSentence(const simulation::Rules& rules) {
+  return rulesSentence(rules, changedRules(rules));
 }
 
 charts::Share shareOf(const Estimate& estimate) {
@@ -69,7 +82,7 @@ Swept named(std::string axisLabel, std::string byWords) {
 template <typename Name>
 Swept valuesOf(const std::vector<Summary>& designs, Swept what, Name name) {
   for (const Summary& design : designs) {
-    what.names.push_back(name(design.settings.mech));
+    what.names.push_back(name(design.settings));
     if (std::ranges::find(what.distinctNames, what.names.back()) == what.distinctNames.end()) {
       what.distinctNames.push_back(what.names.back());
     }
@@ -85,25 +98,52 @@ Swept countsOf(const std::vector<Summary>& designs, Swept what, std::string_view
   for (const Summary& design : designs) {
     what.numbers.push_back(static_cast<double>(count(design.settings.mech)));
   }
-  return valuesOf(designs, std::move(what), [&](const heat::MechHeatSystem& mech) {
-    return std::to_string(count(mech)) + std::string(unit);
+  return valuesOf(designs, std::move(what), [&](const simulation::BatchSettings& settings) {
+    return std::to_string(count(settings.mech)) + std::string(unit);
   });
 }
 
-// What a sweep can vary, in the order of a series' label.
-std::vector<Swept> everythingSwept(const std::vector<Summary>& designs) {
+// A rule that differs between the designs: a number on its axis, or a list as a category,
+// and "heat.max 69" in a label.
+Swept ruleOf(const std::vector<Summary>& designs, std::size_t rule) {
+  const std::string_view name = simulation::kRuleNames.at(rule).name;
+  Swept what = named(std::string{name}, std::string{name});
+  what.numeric = simulation::kRuleNames.at(rule).type != simulation::RuleType::WholeList;
+  for (const Summary& design : designs) {
+    const simulation::RuleValue value = simulation::ruleValue(design.settings.rules, rule);
+    std::visit(
+        [&](const auto& held) {
+          if constexpr (std::is_arithmetic_v<std::decay_t<decltype(held)>>) {
+            what.numbers.push_back(static_cast<double>(held));
+          }
+        },
+        value);
+  }
+  return valuesOf(designs, std::move(what), [&](const simulation::BatchSettings& settings) {
+    return std::string{name} + " " + ruleArgument(simulation::ruleValue(settings.rules, rule));
+  });
+}
+
+// What a sweep can vary, in the order of a series' label: the mech, then the rules that
+// differ between designs.
+std::vector<Swept> everythingSwept(const std::vector<Summary>& designs,
+                                   const std::vector<std::size_t>& varyingRules) {
   std::vector<Swept> swept;
   swept.push_back(countsOf(designs, named("Heatsinks", "heatsinks"), " heatsinks",
                            [](const heat::MechHeatSystem& mech) { return mech.heatsinkCount; }));
   swept.push_back(valuesOf(designs, named("Heatsink type", "heatsink type"),
-                           [](const heat::MechHeatSystem& mech) {
-                             return std::string(heatsinkTypeName(mech.heatsinkType));
+                           [](const simulation::BatchSettings& settings) {
+                             return std::string(heatsinkTypeName(settings.mech.heatsinkType));
                            }));
   swept.push_back(countsOf(designs, named("Coolant (liters)", "coolant"), " liters",
                            [](const heat::MechHeatSystem& mech) { return mech.coolantLiters; }));
-  swept.push_back(valuesOf(
-      designs, named("Environment", "environment"),
-      [](const heat::MechHeatSystem& mech) { return environmentWords(mech.environment); }));
+  swept.push_back(valuesOf(designs, named("Environment", "environment"),
+                           [](const simulation::BatchSettings& settings) {
+                             return environmentWords(settings.mech.environment);
+                           }));
+  for (const std::size_t rule : varyingRules) {
+    swept.push_back(ruleOf(designs, rule));
+  }
   return swept;
 }
 
@@ -149,7 +189,9 @@ charts::BatchChart batchChart(const simulation::BatchResult& result) {
   charts::BatchChart chart;
   chart.title = std::to_string(settings.runs) + " runs of " + std::to_string(settings.turns) +
                 " turns: " + mechText(settings.mech);
-  chart.description = "Seed " + std::to_string(settings.seed) + ".";
+  chart.description = "Seed " + std::to_string(settings.seed) + "." + rulesSentence(settings.rules);
+  chart.overheatLevel = settings.rules.cooling.overheatAbove;
+  chart.criticalLevel = settings.rules.cooling.criticalAbove;
   for (const TurnSummary& turn : summary.perTurn) {
     if (!turn.heat) {
       continue;
@@ -168,7 +210,8 @@ charts::SweepChart sweepChart(const simulation::SweepResult& result, const Repor
   for (const simulation::BatchResult& design : result.designs) {
     summaries.push_back(summarize(design));
   }
-  std::vector<Swept> others = everythingSwept(summaries);
+  const SweptRules rules = sweptRules(result);
+  std::vector<Swept> others = everythingSwept(summaries, rules.varying);
   const auto along = others.begin() + static_cast<std::ptrdiff_t>(alongWhat(others));
   const Swept x = *along;
   others.erase(along);
@@ -182,6 +225,9 @@ charts::SweepChart sweepChart(const simulation::SweepResult& result, const Repor
   chart.description = std::to_string(summaries.size()) + " designs, each " +
                       std::to_string(result.runs) + " runs on the same runs, seed " +
                       std::to_string(result.settings.seed) + ".";
+  if (!summaries.empty()) {
+    chart.description += rulesSentence(summaries.front().settings.rules, rules.shared);
+  }
   chart.maxOverheat = options.maxOverheat;
   std::vector<bool> picked(summaries.size());
   if (options.maxOverheat) {
@@ -212,11 +258,17 @@ charts::RunChart runChart(const simulation::BatchSettings& settings,
   charts::RunChart chart;
   chart.title =
       "One run of " + std::to_string(settings.turns) + " turns: " + mechText(settings.mech);
+  chart.overheatLevel = settings.rules.cooling.overheatAbove;
+  chart.criticalLevel = settings.rules.cooling.criticalAbove;
   // Long runs show evenly spaced turns.
   const std::vector<int> shown = simulation::chartedTurns(settings.turns);
   if (shown.size() < record.size()) {
     chart.description =
         "Every " + std::to_string(record.size() / shown.size()) + "th turn or so is shown.";
+  }
+  const std::string rules = rulesSentence(settings.rules);
+  if (!rules.empty()) {
+    chart.description += chart.description.empty() ? rules.substr(1) : rules;
   }
   heat::Environment current = settings.mech.environment;
   for (const int turn : shown) {

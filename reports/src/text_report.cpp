@@ -6,6 +6,9 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <variant>
+#include <vector>
 
 #include "table.hpp"
 
@@ -27,12 +30,33 @@ std::string mechText(const heat::MechHeatSystem& mech) {
          counted(static_cast<std::uint64_t>(mech.coolantLiters), "liter");
 }
 
+// "rules: heat 0..69, overheat above 50", when there are rules to name.
+std::string rulesLine(const simulation::Rules& rules, const std::vector<std::size_t>& which) {
+  if (which.empty()) {
+    return {};
+  }
+  return "rules: " + rulesWords(rules, which) + "\n";
+}
+
+// A rule's value in a sweep's column: a long list as its length.
+std::string ruleCell(const simulation::Rules& rules, std::size_t rule) {
+  constexpr std::size_t kLongest = 24;
+  const simulation::RuleValue value = simulation::ruleValue(rules, rule);
+  std::string cell = ruleArgument(value);
+  if (const auto* list = std::get_if<std::vector<std::int64_t>>(&value);
+      list != nullptr && cell.size() > kLongest) {
+    cell = counted(list->size(), "value");
+  }
+  return cell;
+}
+
 std::string batchText(const Summary& summary) {
   const simulation::BatchSettings& settings = summary.settings;
   std::string text = counted(settings.runs, "run") + " of " +
                      counted(static_cast<std::uint64_t>(settings.turns), "turn") + ", seed " +
                      std::to_string(settings.seed) + ": " + mechText(settings.mech) +
-                     ", starting in " + environmentWords(settings.mech.environment) + "\n";
+                     ", starting in " + environmentWords(settings.mech.environment) + "\n" +
+                     rulesLine(settings.rules, changedRules(settings.rules));
   using Align = Table::Align;
   // The lists' clean-up, should a string throw, is the only other way through.
   // GCOVR_EXCL_BR_START
@@ -81,27 +105,41 @@ std::string sweepTable(const simulation::SweepResult& result,
   std::string text = counted(summaries.size(), "design") + ", each " + counted(result.runs, "run") +
                      " of " + counted(static_cast<std::uint64_t>(settings.turns), "turn") +
                      " on the same runs, seed " + std::to_string(settings.seed) + "\n";
+  const SweptRules rules = sweptRules(result);
+  if (!summaries.empty()) {
+    text += rulesLine(summaries.front().settings.rules, rules.shared);
+  }
   using Align = Table::Align;
   // GCOVR_EXCL_BR_START: as in batchText
-  Table table{{{{"heatsinks"}, Align::Right, 0},
-               {{"type"}, Align::Left, 1},
-               {{"coolant"}, Align::Right, 1},
-               {{"environment"}, Align::Left, 1},
-               {{"ever", "overheated"}, Align::Right, 2},
-               {{"ever", "critical"}, Align::Right, 2},
-               {{"overheated", "at the end"}, Align::Right, 2},
-               {{"final heat", "median"}, Align::Right, 2},
-               {{"90th"}, Align::Right, 2}}};
+  std::vector<Table::Column> columns{{{"heatsinks"}, Align::Right, 0},
+                                     {{"type"}, Align::Left, 1},
+                                     {{"coolant"}, Align::Right, 1},
+                                     {{"environment"}, Align::Left, 1}};
+  // A column for each rule that differs between the designs, after what else they vary.
+  for (const std::size_t rule : rules.varying) {
+    columns.push_back({{std::string{simulation::kRuleNames.at(rule).name}}, Align::Right, 1});
+  }
+  columns.insert(columns.end(), {{{"ever", "overheated"}, Align::Right, 2},
+                                 {{"ever", "critical"}, Align::Right, 2},
+                                 {{"overheated", "at the end"}, Align::Right, 2},
+                                 {{"final heat", "median"}, Align::Right, 2},
+                                 {{"90th"}, Align::Right, 2}});
+  Table table{std::move(columns)};
   // GCOVR_EXCL_BR_STOP
   for (const Summary& summary : summaries) {
     const heat::MechHeatSystem& mech = summary.settings.mech;
     // GCOVR_EXCL_BR_START: as in batchText
-    table.addRow({std::to_string(mech.heatsinkCount),
-                  std::string{heatsinkTypeName(mech.heatsinkType)},
-                  std::to_string(mech.coolantLiters), environmentWords(mech.environment),
-                  percent(summary.everOverheated), percent(summary.everCritical),
-                  percent(summary.perTurn.back().overheated), oneDecimal(summary.finalHeat.median),
-                  oneDecimal(summary.finalHeat.p90)});
+    std::vector<std::string> row{
+        std::to_string(mech.heatsinkCount), std::string{heatsinkTypeName(mech.heatsinkType)},
+        std::to_string(mech.coolantLiters), environmentWords(mech.environment)};
+    for (const std::size_t rule : rules.varying) {
+      row.push_back(ruleCell(summary.settings.rules, rule));
+    }
+    row.insert(row.end(),
+               {percent(summary.everOverheated), percent(summary.everCritical),
+                percent(summary.perTurn.back().overheated), oneDecimal(summary.finalHeat.median),
+                oneDecimal(summary.finalHeat.p90)});
+    table.addRow(std::move(row));
     // GCOVR_EXCL_BR_STOP
   }
   text += table.text();
@@ -124,7 +162,8 @@ std::string marginText(const simulation::SweepResult& result) {
          " (--runs raises it)\n";
 }
 
-std::string enoughText(const std::vector<Summary>& summaries, double maxOverheat) {
+std::string enoughText(const std::vector<Summary>& summaries, const SweptRules& rules,
+                       double maxOverheat) {
   std::string text;
   for (const Enough& enough : enoughDesigns(summaries, maxOverheat)) {
     text += "enough in " + environmentWords(enough.environment) + ": ";
@@ -134,8 +173,11 @@ std::string enoughText(const std::vector<Summary>& summaries, double maxOverheat
       continue;
     }
     const Summary& design = summaries[*enough.design];
-    text += mechText(design.settings.mech) + " (ever overheated " + percent(design.everOverheated) +
-            ")\n";
+    text += mechText(design.settings.mech);
+    if (!rules.varying.empty()) {
+      text += ", " + rulesWords(design.settings.rules, rules.varying);
+    }
+    text += " (ever overheated " + percent(design.everOverheated) + ")\n";
   }
   return text;
 }
@@ -158,7 +200,7 @@ void printText(std::ostream& out, const simulation::SweepResult& result,
     text += marginText(result);
   }
   if (options.maxOverheat) {
-    text += enoughText(summaries, *options.maxOverheat);
+    text += enoughText(summaries, sweptRules(result), *options.maxOverheat);
   }
   out << text;
 }

@@ -23,6 +23,7 @@
 #include "heat/mech_heat_system.hpp"
 #include "reports/charts.hpp"
 #include "reports/svg_report.hpp"
+#include "simulation/rules.hpp"
 #include "simulation/sweep.hpp"
 #include "svg_writer.hpp"
 
@@ -1034,9 +1035,9 @@ TEST(RunChart, EnvironmentLaneNamesWhatFits) {
 
 // Every combination, the last kind varying fastest, as a sweep lists its designs.
 std::vector<simulation::Design> grid(const std::vector<int>& heatsinks,
-                                      const std::vector<heat::HeatsinkType>& types,
-                                      const std::vector<int>& coolants,
-                                      const std::vector<heat::Environment>& environments) {
+                                     const std::vector<heat::HeatsinkType>& types,
+                                     const std::vector<int>& coolants,
+                                     const std::vector<heat::Environment>& environments) {
   std::vector<simulation::Design> designs;
   for (const int h : heatsinks) {
     for (const heat::HeatsinkType t : types) {
@@ -1052,6 +1053,20 @@ std::vector<simulation::Design> grid(const std::vector<int>& heatsinks,
     }
   }
   return designs;
+}
+
+// Each design played by each value of rule `name` in turn.
+std::vector<simulation::Design> byRule(const std::vector<simulation::Design>& designs,
+                                       std::string_view name,
+                                       const std::vector<simulation::RuleValue>& values) {
+  std::vector<simulation::Design> played;
+  for (const simulation::Design& design : designs) {
+    for (const simulation::RuleValue& value : values) {
+      played.push_back(design);
+      EXPECT_TRUE(simulation::setRule(played.back().rules, *simulation::ruleNamed(name), value));
+    }
+  }
+  return played;
 }
 
 TEST(SvgReport, ChartsASweepAlongWhatItVariesMost) {
@@ -1114,7 +1129,35 @@ TEST(SvgReport, ChartsASweepAlongWhatItVariesMost) {
        "coolant",
        {},
        types,
-       {0, 5}}};
+       {0, 5}},
+      // A rule that differs between designs is a number to draw along, after the mech's.
+      {byRule(grid({8, 12}, {Single}, {0}, {Space}), "overheat-above", {40.0, 50.5, 60.0}),
+       "overheat-above",
+       "overheat-above",
+       {},
+       {"8 heatsinks", "12 heatsinks"},
+       {40, 50.5, 60}},
+      {byRule(grid({8, 12}, {Single}, {0}, {Space}), "heat.max",
+              {std::int64_t{30}, std::int64_t{69}}),
+       "Heatsinks",
+       "heatsinks",
+       {},
+       {"heat.max 30", "heat.max 69"},
+       {8, 12}},
+      {byRule(grid({8}, {Single}, {0}, {Space}), "environments.space", {1.5F, 2.5F}),
+       "environments.space",
+       "environments.space",
+       {},
+       {"single, space"},
+       {1.5, 2.5}},
+      {byRule(byRule(grid({8}, {Single}, {0}, {Space}), "heat.values",
+                     {std::vector<std::int64_t>{10, 50}}),
+              "heat.weights", {std::vector<std::int64_t>{1, 3}, std::vector<std::int64_t>{3, 1}}),
+       "heat.weights",
+       "heat.weights",
+       {"heat.weights 1,3", "heat.weights 3,1"},
+       {"single, space"},
+       {0, 1}}};
   for (const Case& c : cases) {
     const simulation::SweepResult result = simulation::playSweep({c.designs, 5, 200, 2, {}});
     const charts::SweepChart chart = sweepChart(result, {});

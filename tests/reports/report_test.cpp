@@ -62,8 +62,9 @@ TEST(BatchReport, PrintsTheSummaryAsTextAndAsJson) {
   std::ostringstream json;
   printJson(json, smallBatch());
   // clang-format off
-  EXPECT_EQ(json.str(), R"({"schemaVersion": 2, "runs": 3, "turns": 2, "seed": 7,
+  EXPECT_EQ(json.str(), R"({"schemaVersion": 3, "runs": 3, "turns": 2, "seed": 7,
  "mech": {"heatsinks": 1, "heatsinkType": "double", "coolant": 100, "environment": "hot-air"},
+ "rules": {"heat.min": 0, "heat.max": 59, "heat.values": [], "heat.weights": [], "heat.damage-above": 40, "liters.min": 1, "liters.max": 40, "liters.move-at-most": 10, "selector.coolant-at-most": 2, "damage.percent-per-step": 5, "cooling.per-liter": 2, "cooling.single": 1, "cooling.double": 2, "overheat-above": 60, "critical-above": 100, "environments.space": 2, "environments.water": 1.3, "environments.hot-air": 0.7, "environments.cold-air": 1.2, "environments.temperate-air": 1},
  "perTurn": [
   {"turn": 1, "overheated": 0.3333333333333333, "critical": 0, "coolantEmpty": 0, "everOverheated": 0.3333333333333333, "everCritical": 0, "meanHeat": 23.333333333333332,
    "ci95": {"overheated": [0.06149194472039621, 0.7923403991979522], "critical": [0, 0.5614970317550454], "coolantEmpty": [0, 0.5614970317550454], "everOverheated": [0.06149194472039621, 0.7923403991979522], "everCritical": [0, 0.5614970317550454], "meanHeat": [-22.399159639267925, 69.06582630593459]}},
@@ -75,6 +76,43 @@ TEST(BatchReport, PrintsTheSummaryAsTextAndAsJson) {
  "hottestRun": {"run": 2, "finalHeat": 99}}
 )");
   // clang-format on
+}
+
+TEST(BatchReport, NamesTheRulesThatDifferFromTheGamesUnderItsFirstLine) {
+  simulation::Rules every;
+  every.heatMin = 5;
+  every.heatMax = 69;
+  every.damageAbove = 45;
+  every.litersMax = 30;
+  every.moveAtMost = 8;
+  every.coolantAtMost = 3;
+  every.percentPerStep = 10;
+  every.cooling = {3.0, 1.5, 3.0, 50.0, 90.0, {2.0F, 1.5F, 0.7F, 1.2F, 1.0F}};
+  simulation::Rules table;
+  table.heatMax = 69;  // not played beside a table
+  table.heatValues = {10, 20, 30};
+  table.heatWeights = {1, 1, 2};
+  table.litersMin = 0;
+  table.cooling.factors.back() = 0.25F;
+  simulation::Rules one;
+  one.heatValues = {7};
+  one.heatWeights = {1};
+  const std::vector<std::pair<simulation::Rules, std::string>> cases{
+      {every,
+       "rules: heat 5..69, damage above 45, liters 1..30, move at 8 liters or fewer, coolant on "
+       "selector 3 or below, damage 10 % a step, coolant 3 a liter, single heatsinks 1.5, double "
+       "heatsinks 3, overheat above 50, critical above 90, water factor 1.5\n"},
+      {table, "rules: heat table of 3 values, liters 0..40, temperate air factor 0.25\n"},
+      {one, "rules: heat table of 1 value\n"}};
+  for (const auto& [rules, line] : cases) {
+    simulation::BatchResult result = smallBatch();
+    result.settings.rules = rules;
+    std::ostringstream text;
+    printText(text, result);
+    const std::string first = "starting in hot air\n";
+    EXPECT_EQ(text.str().substr(text.str().find(first) + first.size(), line.size()), line)
+        << text.str();
+  }
 }
 
 TEST(BatchReport, NamesTheDistinctPercentiles) {
@@ -142,6 +180,16 @@ TEST(BatchReport, ReplaysTheHottestRunWithTheBatchsOwnOptions) {
   settings.mech.setEnvironmentSilently(heat::Environment::Space);
   EXPECT_EQ(replayCommand(settings, 81713),
             "mech-heat --seed 42 --run 81713 --turns 12 --coolant 0 --environment space");
+  // Under the rules that differ from the game's.
+  settings.rules.heatValues = {0, 45};
+  settings.rules.heatWeights = {3, 1};
+  settings.rules.damageAbove = -1;
+  settings.rules.cooling.criticalAbove = 1e20;
+  settings.rules.cooling.factors[1] = 1.1F;
+  EXPECT_EQ(replayCommand(settings, 3),
+            "mech-heat --seed 42 --run 3 --turns 12 --coolant 0 --environment space --rule "
+            "heat.values=0,45 --rule heat.weights=3,1 --rule heat.damage-above=-1 --rule "
+            "critical-above=1e+20 --rule environments.water=1.1");
 }
 
 heat::MechHeatSystem design(int heatsinks, heat::HeatsinkType type, int coolant,
@@ -192,42 +240,79 @@ TEST(SweepReport, PicksTheCheapestDesignThatIsEnoughInEachEnvironment) {
 TEST(SweepReport, GivesEachDesignThePlainBatchsNumbers) {
   using enum heat::HeatsinkType;
   using enum heat::Environment;
+  // Played by rules of their own: the same overheat level, heats up to 69 and to 30.
+  simulation::Rules rules;
+  rules.cooling.overheatAbove = 50.0;
+  rules.heatMax = 69;
+  const simulation::Design first{design(8, Single, 100, TemperateAir), rules};
+  rules.heatMax = 30;
   const simulation::SweepSettings settings{
-      {design(8, Single, 100, TemperateAir), design(8, Double, 0, HotAir)}, 6, 3'000, 11, {}};
+      {first, {design(8, Double, 0, HotAir), rules}}, 6, 3'000, 11, {}};
   const simulation::SweepResult sweep = simulation::playSweep(settings);
   std::ostringstream json;
   printJson(json, sweep, {0.5});
   for (std::size_t index = 0; index < 2; ++index) {
     std::ostringstream plain;
-    printJson(plain, simulation::playBatch({settings.designs[index].mech, 6, 3'000, 11}));
+    printJson(plain, simulation::playBatch(simulation::designBatch(settings, index, 3'000)));
     std::string object = plain.str();
     object.pop_back();  // the newline after it
     EXPECT_NE(json.str().find(object), std::string::npos) << object;
+    EXPECT_NE(object.find(std::string{R"("rules": {"heat.min": 0, "heat.max": )"} +
+                          (index == 0 ? "69" : "30") + ", "),
+              std::string::npos)
+        << object;
+    EXPECT_NE(object.find(R"("overheat-above": 50, )"), std::string::npos) << object;
   }
   EXPECT_TRUE(json.str().starts_with(
-      "{\"schemaVersion\": 2, \"runs\": 3000, \"turns\": 6, \"seed\": 11,\n \"designs\": [\n"));
+      "{\"schemaVersion\": 3, \"runs\": 3000, \"turns\": 6, \"seed\": 11,\n \"designs\": [\n"));
   EXPECT_TRUE(json.str().ends_with(
       "],\n \"maxOverheat\": 0.5, \"enough\": [{\"environment\": \"temperate-air\", "
-      "\"design\": 0}, {\"environment\": \"hot-air\", \"design\": null}]}\n"));
+      "\"design\": null}, {\"environment\": \"hot-air\", \"design\": 1}]}\n"));
   // For spreadsheets: a header and a line per design, CRLF, numbers as in JSON.
   std::ostringstream csv;
   printCsv(csv, sweep);
   const std::string lines = csv.str();
   EXPECT_TRUE(
-      lines.starts_with("heatsinks,heatsinkType,coolant,environment,runs,turns,seed,"
-                        "everOverheated,everOverheatedLow,everOverheatedHigh,"))
+      lines.starts_with("heatsinks,heatsinkType,coolant,environment,heat.max,overheat-above,runs,"
+                        "turns,seed,everOverheated,everOverheatedLow,everOverheatedHigh,"))
       << lines;
   const Summary second = summarize(sweep.designs[1]);
-  EXPECT_NE(
-      lines.find("\r\n8,double,0,hot-air,3000,6,11," + exactNumber(second.everOverheated.value) +
-                 "," + exactNumber(second.everOverheated.ci95.low) + ","),
-      std::string::npos)
+  EXPECT_NE(lines.find("\r\n8,double,0,hot-air,30,50,3000,6,11," +
+                       exactNumber(second.everOverheated.value) + "," +
+                       exactNumber(second.everOverheated.ci95.low) + ","),
+            std::string::npos)
       << lines;
   EXPECT_EQ(std::ranges::count(lines, '\n'), 3);
   EXPECT_EQ(std::ranges::count(lines, '\r'), 3);
   EXPECT_EQ(csvField("a,b"), "\"a,b\"");
   EXPECT_EQ(csvField("say \"hi\""), "\"say \"\"hi\"\"\"");
   EXPECT_EQ(csvField("plain"), "plain");
+  // For people: the rules all designs share above the table, those that differ in a column.
+  std::ostringstream text;
+  printText(text, sweep, {0.5});
+  for (const char* part :
+       {"seed 11\nrules: overheat above 50\n",
+        "\nheatsinks type   coolant environment   heat.max   overheated     critical",
+        "\n        8 single     100 temperate air       69  ",
+        "\n        8 double       0 hot air             30  ",
+        "\nenough in hot air: 8 double heatsinks, 0 liters, heat 0..30 (ever overheated "}) {
+    EXPECT_NE(text.str().find(part), std::string::npos) << part << "\n" << text.str();
+  }
+  // A list as --rule takes it, a long one as its length.
+  simulation::Rules table;
+  table.heatValues = {10, 50};
+  table.heatWeights = {1, 3};
+  simulation::Rules longer;
+  longer.heatValues = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+  longer.heatWeights.assign(longer.heatValues.size(), 1);
+  std::ostringstream lists;
+  printText(
+      lists,
+      simulation::playSweep(
+          {{{heat::MechHeatSystem{}, table}, {heat::MechHeatSystem{}, longer}}, 1, 10, 1, {}}));
+  EXPECT_NE(lists.str().find(" heat.values heat.weights "), std::string::npos) << lists.str();
+  EXPECT_NE(lists.str().find(" temperate air       10,50          1,3 "), std::string::npos);
+  EXPECT_NE(lists.str().find(" temperate air   13 values    13 values "), std::string::npos);
 }
 
 TEST(SweepReport, SaysWhetherTheMarginWasMetAndWhatIsEnough) {
@@ -267,18 +352,28 @@ TEST(SweepReport, SaysWhetherTheMarginWasMetAndWhatIsEnough) {
     for (const std::string& line : c.lines) {
       EXPECT_NE(text.str().find(line + "\n"), std::string::npos) << line << "\n" << text.str();
     }
+    EXPECT_EQ(text.str().find("rules"), std::string::npos);
     std::ostringstream json;
     printJson(json, result, {0.5});
     EXPECT_NE(json.str().find(c.json), std::string::npos)
         << json.str().substr(json.str().size() - 300);
+    std::ostringstream csv;  // the game's rules take no columns
+    printCsv(csv, result);
+    EXPECT_TRUE(csv.str().starts_with("heatsinks,heatsinkType,coolant,environment,runs,"));
   }
 }
 
 TEST(SvgReport, ChartsTheNumbersTheSummaryGives) {
-  const simulation::BatchResult result =
-      simulation::playBatch({heat::MechHeatSystem{}, 12, 3'000, 4});
+  simulation::BatchSettings settings{heat::MechHeatSystem{}, 12, 3'000, 4};
+  settings.rules.cooling.overheatAbove = 50.0;
+  settings.rules.cooling.criticalAbove = 90.0;
+  const simulation::BatchResult result = simulation::playBatch(settings);
   const Summary summary = summarize(result);
   const charts::BatchChart chart = batchChart(result);
+  // Its levels where the rules put them.
+  EXPECT_EQ(chart.overheatLevel, 50.0);
+  EXPECT_EQ(chart.criticalLevel, 90.0);
+  EXPECT_EQ(chart.description, "Seed 4. Rules: overheat above 50, critical above 90.");
   ASSERT_EQ(chart.turns.size(), 12U);
   for (std::size_t turn = 0; turn < 12; ++turn) {
     const TurnSummary& numbers = summary.perTurn[turn];
@@ -382,7 +477,13 @@ TEST(SvgReport, DrawsARunsTurnsAndWhereItWent) {
       {70.0, heat::Environment::Space, 0, 15},
       {65.0, heat::Environment::Space, 0, 0},  // already there
   };
-  const charts::RunChart chart = runChart({start, 3, 1, 9}, record);
+  simulation::BatchSettings settings{start, 3, 1, 9};
+  settings.rules.cooling.overheatAbove = 66.0;
+  settings.rules.cooling.criticalAbove = 80.0;
+  const charts::RunChart chart = runChart(settings, record);
+  EXPECT_EQ(chart.overheatLevel, 66.0);
+  EXPECT_EQ(chart.criticalLevel, 80.0);
+  EXPECT_EQ(chart.description, "Rules: overheat above 66, critical above 80.");
   ASSERT_EQ(chart.turns.size(), 3U);
   EXPECT_EQ(chart.turns[0].movedTo, std::optional<std::string>{"cold air"});
   EXPECT_EQ(chart.turns[1].movedTo, std::optional<std::string>{"space"});

@@ -9,9 +9,10 @@
 
 namespace reports {
 
-// The summary of a batch as one JSON object (schema version 2), with a
-// record for every turn, the 95 % interval beside every share and mean, and
-// numbers that read back exactly.
+// The summary of a batch as one JSON object (schema version 3), with every
+// rule it was played by under the rule's name, a record for every turn, the
+// 95 % interval beside every share and mean, and numbers that read back
+// exactly.
 void printJson(std::ostream& out, const simulation::BatchResult& result);
 
 // A sweep's results: one design as its batch's object, several as an object
