@@ -3,9 +3,11 @@
 #include <array>
 #include <charconv>
 #include <cstddef>
+#include <numeric>
 #include <ostream>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 #include "simulation/rules.hpp"
 
@@ -52,19 +54,26 @@ std::string runsJson(std::uint64_t runs, int turns, std::uint32_t seed) {
          key("seed") + std::to_string(seed);
 }
 
-// Every rule by its name, with the value it was played with.
-std::string rulesJson(const simulation::Rules& rules) {
+// Rules `which` (every rule unless told) by their names, with the values
+// they were played with.
+std::string rulesJson(const simulation::Rules& rules, const std::vector<std::size_t>& which) {
   std::string json = "{";
-  for (std::size_t rule = 0; rule < simulation::kRuleNames.size(); ++rule) {
+  for (const std::size_t rule : which) {
     const simulation::RuleValue value = simulation::ruleValue(rules, rule);
     const auto* number = std::get_if<double>(&value);
-    if (rule != 0) {
+    if (json.size() > 1) {
       json += ", ";
     }
     json += key(simulation::kRuleNames.at(rule).name);
     json += number != nullptr ? exactNumber(*number) : simulation::ruleText(value);
   }
   return json + "}";
+}
+
+std::string rulesJson(const simulation::Rules& rules) {
+  std::vector<std::size_t> every(simulation::kRuleNames.size());
+  std::iota(every.begin(), every.end(), std::size_t{0});
+  return rulesJson(rules, every);
 }
 
 // A batch's object without its closing brace, so that more keys may follow.
@@ -110,14 +119,19 @@ std::string sweepKeys(const simulation::SweepResult& result, const std::vector<S
     json += ",\n " + key("maxOverheat") + exactNumber(*options.maxOverheat) + ", " + key("enough") +
             "[";
     std::string_view separator;
+    // Designs of several rules are picked from for each of them, which it names.
+    const std::vector<std::size_t> varying = sweptRules(result).varying;
     for (const Enough& enough : enoughDesigns(summaries, *options.maxOverheat)) {
       std::string design{"null"};
       if (enough.design) {
         design = std::to_string(*enough.design);
       }
       json += std::string{separator} + "{" + key("environment") +
-              quoted(heat::traitsOf(enough.environment).optionName) + ", " + key("design") +
-              design + "}";
+              quoted(heat::traitsOf(enough.environment).optionName) + ", " + key("design") + design;
+      if (!varying.empty()) {
+        json += ", " + key("rules") + rulesJson(summaries[enough.first].settings.rules, varying);
+      }
+      json += "}";
       separator = ", ";
     }
     json += "]";

@@ -60,10 +60,13 @@ std::uint64_t reportMemory(const simulation::SweepSettings& settings) {
 std::vector<Enough> enoughDesigns(const std::vector<Summary>& designs, double maxOverheat) {
   std::vector<Enough> picks;
   for (std::size_t design = 0; design < designs.size(); ++design) {
-    const heat::MechHeatSystem& mech = designs[design].settings.mech;
-    auto pick = std::ranges::find(picks, mech.environment, &Enough::environment);
+    const simulation::BatchSettings& settings = designs[design].settings;
+    auto pick = std::ranges::find_if(picks, [&](const Enough& group) {
+      return group.environment == settings.mech.environment &&
+             designs[group.first].settings.rules == settings.rules;
+    });
     if (pick == picks.end()) {
-      pick = picks.insert(picks.end(), Enough{mech.environment, std::nullopt});
+      pick = picks.insert(picks.end(), Enough{settings.mech.environment, design, std::nullopt});
     }
     if (designs[design].everOverheated.ci95.high > maxOverheat) {
       continue;

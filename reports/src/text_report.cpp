@@ -166,18 +166,19 @@ std::string enoughText(const std::vector<Summary>& summaries, const SweptRules& 
                        double maxOverheat) {
   std::string text;
   for (const Enough& enough : enoughDesigns(summaries, maxOverheat)) {
-    text += "enough in " + environmentWords(enough.environment) + ": ";
+    text += "enough in " + environmentWords(enough.environment);
+    if (!rules.varying.empty()) {
+      text += " with " + rulesWords(summaries[enough.first].settings.rules, rules.varying);
+    }
+    text += ": ";
     if (!enough.design) {
       text +=
           "no design keeps ever overheated within " + givenPercent(100.0 * maxOverheat) + " %\n";
       continue;
     }
     const Summary& design = summaries[*enough.design];
-    text += mechText(design.settings.mech);
-    if (!rules.varying.empty()) {
-      text += ", " + rulesWords(design.settings.rules, rules.varying);
-    }
-    text += " (ever overheated " + percent(design.everOverheated) + ")\n";
+    text += mechText(design.settings.mech) + " (ever overheated " + percent(design.everOverheated) +
+            ")\n";
   }
   return text;
 }

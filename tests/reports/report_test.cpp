@@ -208,32 +208,37 @@ TEST(SweepReport, PicksTheCheapestDesignThatIsEnoughInEachEnvironment) {
   struct Candidate {
     heat::MechHeatSystem mech;
     double everOverheatedHigh;
+    int heatMax = 59;
   };
   const std::vector<Candidate> candidates{
-      {design(20, Single, 100, Water), 0.30},   // 0: not enough
-      {design(30, Double, 0, Water), 0.05},     // 1
-      {design(30, Single, 200, Water), 0.10},   // 2: as many heatsinks, single
-      {design(30, Single, 50, Water), 0.09},    // 3: the same, less coolant
-      {design(40, Single, 0, Water), 0.01},     // 4: more heatsinks
-      {design(10, Single, 0, Space), 0.11},     // 5: not enough in space
-      {design(30, Single, 50, Water), 0.02},    // 6: as cheap as 3, later
-      {design(16, Single, 0, ColdAir), 0.01},   // 7: more heatsinks than 8, though single
-      {design(8, Double, 100, ColdAir), 0.09},  // 8
+      {design(20, Single, 100, Water), 0.30},       // 0: not enough
+      {design(30, Double, 0, Water), 0.05},         // 1
+      {design(30, Single, 200, Water), 0.10},       // 2: as many heatsinks, single
+      {design(30, Single, 50, Water), 0.09},        // 3: the same, less coolant
+      {design(40, Single, 0, Water), 0.01},         // 4: more heatsinks
+      {design(10, Single, 0, Space), 0.11},         // 5: not enough in space
+      {design(30, Single, 50, Water), 0.02},        // 6: as cheap as 3, later
+      {design(16, Single, 0, ColdAir), 0.01},       // 7: more heatsinks than 8, though single
+      {design(8, Double, 100, ColdAir), 0.09},      // 8
+      {design(8, Double, 100, ColdAir), 0.02, 69},  // 9: as cheap as 8, other rules
   };
   std::vector<Summary> summaries;
   for (const Candidate& candidate : candidates) {
     Summary summary = summarize(smallBatch());
     summary.settings.mech = candidate.mech;
+    summary.settings.rules.heatMax = candidate.heatMax;
     summary.everOverheated.ci95.high = candidate.everOverheatedHigh;
     summaries.push_back(summary);
   }
   const auto picks = enoughDesigns(summaries, 0.10);
-  ASSERT_EQ(picks.size(), 3U);
+  ASSERT_EQ(picks.size(), 4U);
   EXPECT_EQ(picks[0].environment, Water);
   EXPECT_EQ(picks[0].design, std::optional<std::size_t>{3});
   EXPECT_EQ(picks[1].environment, Space);
   EXPECT_EQ(picks[1].design, std::nullopt);
   EXPECT_EQ(picks[2].design, std::optional<std::size_t>{8});
+  EXPECT_EQ(picks[3].first, 9U);
+  EXPECT_EQ(picks[3].design, std::optional<std::size_t>{9});
   EXPECT_EQ(enoughDesigns(summaries, 0.30).front().design, std::optional<std::size_t>{0});
 }
 
@@ -267,7 +272,8 @@ TEST(SweepReport, GivesEachDesignThePlainBatchsNumbers) {
       "{\"schemaVersion\": 3, \"runs\": 3000, \"turns\": 6, \"seed\": 11,\n \"designs\": [\n"));
   EXPECT_TRUE(json.str().ends_with(
       "],\n \"maxOverheat\": 0.5, \"enough\": [{\"environment\": \"temperate-air\", "
-      "\"design\": null}, {\"environment\": \"hot-air\", \"design\": 1}]}\n"));
+      "\"design\": null, \"rules\": {\"heat.max\": 69}}, {\"environment\": \"hot-air\", "
+      "\"design\": 1, \"rules\": {\"heat.max\": 30}}]}\n"));
   // For spreadsheets: a header and a line per design, CRLF, numbers as in JSON.
   std::ostringstream csv;
   printCsv(csv, sweep);
@@ -295,7 +301,7 @@ TEST(SweepReport, GivesEachDesignThePlainBatchsNumbers) {
         "\nheatsinks type   coolant environment   heat.max   overheated     critical",
         "\n        8 single     100 temperate air       69  ",
         "\n        8 double       0 hot air             30  ",
-        "\nenough in hot air: 8 double heatsinks, 0 liters, heat 0..30 (ever overheated "}) {
+        "\nenough in hot air with heat 0..30: 8 double heatsinks, 0 liters (ever overheated "}) {
     EXPECT_NE(text.str().find(part), std::string::npos) << part << "\n" << text.str();
   }
   // A list as --rule takes it, a long one as its length.

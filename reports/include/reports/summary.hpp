@@ -68,16 +68,19 @@ struct ReportOptions {
   std::optional<double> maxOverheat;
 };
 
-// The cheapest design that is enough in one environment, if any.
+// The cheapest design that is enough in one environment under one set of
+// rules, if any.
 struct Enough {
   heat::Environment environment{};
+  std::size_t first = 0;  // the first design of that environment and rules
   std::optional<std::size_t> design;
 };
 
-// For each environment of the sweep's designs, in the order they first come,
-// the design with the fewest heatsinks, then single before double, then the
-// least coolant, whose ever-overheated interval's upper end is at most
-// `maxOverheat`.
+// For each environment and rules of the sweep's designs, in the order they
+// first come, the design with the fewest heatsinks, then single before
+// double, then the least coolant, whose ever-overheated interval's upper end
+// is at most `maxOverheat`: rules are what a designer weighs loadouts under,
+// not one more thing to buy.
 [[nodiscard]] std::vector<Enough> enoughDesigns(const std::vector<Summary>& designs,
                                                 double maxOverheat);
 
