@@ -43,7 +43,7 @@ struct CoolingRules {
     return type == HeatsinkType::Double ? doubleHeatsink : singleHeatsink;
   }
 
-  bool operator==(const CoolingRules&) const = default;
+  bool operator==(const CoolingRules&) const = default;  // GCOVR_EXCL_BR_LINE: member by member
 };
 
 inline constexpr CoolingRules kDefaultCoolingRules{};

@@ -31,7 +31,7 @@ struct Rules {
   std::int32_t percentPerStep = 5;  // damage: this many percent times (selector + 1)
   heat::CoolingRules cooling;
 
-  bool operator==(const Rules&) const = default;
+  bool operator==(const Rules&) const = default;  // GCOVR_EXCL_BR_LINE: member by member
 };
 
 // How a rule's value is written.
