@@ -781,6 +781,7 @@ std::variant<simulation::Rules, Error> applyRules(Options& options, const simula
 std::optional<Error> rulesConflict(const Options& options, const simulation::Rules& before,
                                    const std::vector<GivenRule>& given) {
   std::vector<std::size_t> changed;
+  changed.reserve(given.size());
   for (const GivenRule& entry : given) {
     changed.push_back(entry.rule);
   }
@@ -796,15 +797,32 @@ std::optional<Error> rulesConflict(const Options& options, const simulation::Rul
       return Error{"invalid rules: " + message};
     }
     const GivenRule& culprit = given[*blame];
-    const std::string value =
-        culprit.values.size() == 1
-            ? culprit.text
-            : simulation::ruleText(simulation::ruleValue(rules, culprit.rule)) + "' in '" +
-                  culprit.text;
-    return Error{"invalid value '" + value + "' for --rule " +
-                 std::string{simulation::kRuleNames.at(culprit.rule).name} + ": " + message};
+    // A value of a sweep is named with the sweep.
+    std::string text = "invalid value '";
+    if (culprit.values.size() > 1) {
+      text.append(simulation::ruleText(simulation::ruleValue(rules, culprit.rule)))
+          .append("' in '");
+    }
+    text.append(culprit.text).append("' for --rule ");
+    text.append(simulation::kRuleNames.at(culprit.rule).name).append(": ").append(message);
+    return Error{text};
   }
   return std::nullopt;
+}
+
+// The options of --print-rules, which prints one set of rules whatever the
+// others, unless --rule gives a rule more than one value or the rules are
+// out of bounds.
+std::variant<Options, Error> printing(const Options& options, const simulation::Rules& before,
+                                      const std::vector<GivenRule>& given) {
+  if (!options.ruleSweeps.empty()) {
+    return Error{"option '--print-rules' prints one set of rules, not a sweep of --rule " +
+                 std::string{simulation::kRuleNames.at(options.ruleSweeps.front().rule).name}};
+  }
+  if (auto conflict = rulesConflict(options, before, given)) {
+    return *std::move(conflict);
+  }
+  return options;
 }
 
 // Where the rules come from: those parse was given, --rules and each --rule.
@@ -827,16 +845,8 @@ std::variant<Options, Error> finished(Options options, std::span<char*> argument
     return *error;
   }
   const auto& rulesBefore = std::get<simulation::Rules>(before);
-  // --print-rules prints one set of rules, whatever the other options.
   if (options.action == Options::Action::PrintRules) {
-    if (!options.ruleSweeps.empty()) {
-      return Error{"option '--print-rules' prints one set of rules, not a sweep of --rule " +
-                   std::string{simulation::kRuleNames.at(options.ruleSweeps.front().rule).name}};
-    }
-    if (auto conflict = rulesConflict(options, rulesBefore, sources.given)) {
-      return *std::move(conflict);
-    }
-    return options;
+    return printing(options, rulesBefore, sources.given);
   }
   const std::uint64_t designs = designCount(options);
   if (designs > simulation::kMaxDesigns) {
@@ -880,7 +890,7 @@ std::vector<simulation::Design> Options::designs() const {
             mech.coolantLiters = liters;
             // Silently: the first status report shows where the mech starts.
             mech.setEnvironmentSilently(environment, played.cooling);
-            all.push_back({mech, played});
+            all.emplace_back(mech, played);
           }
         }
       }

@@ -33,10 +33,26 @@ struct Entry {
   toml::source_position key;
 };
 
-// What a file says at a place: "NAME:LINE:COLUMN: MESSAGE".
+// `text` with its control characters escaped as TOML writes them, \u000a.
+std::string escaped(std::string_view text) {
+  std::string plain;
+  for (const char c : text) {
+    const auto code = static_cast<unsigned char>(c);
+    if (code < 0x20 || code == 0x7f) {
+      constexpr std::string_view kDigits = "0123456789abcdef";
+      plain.append("\\u00").append(1, kDigits[code / 16]).append(1, kDigits[code % 16]);
+    } else {
+      plain.append(1, c);
+    }
+  }
+  return plain;
+}
+
+// What a file says at a place, on one line: "NAME:LINE:COLUMN: MESSAGE".
+// toml++'s messages quote what they read, a line's end too.
 Error at(std::string_view name, const toml::source_position& where, std::string_view message) {
-  return Error{std::string{name} + ":" + std::to_string(where.line) + ":" +
-               std::to_string(where.column) + ": " + std::string{message}};
+  return Error{escaped(std::string{name} + ":" + std::to_string(where.line) + ":" +
+                       std::to_string(where.column) + ": " + std::string{message})};
 }
 
 // A key as a message shows it: bare when TOML would write it so, else in
@@ -59,15 +75,9 @@ std::string keyText(std::string_view key) {
   }
   std::string text = "\"";
   for (const char c : shown) {
-    const auto code = static_cast<unsigned char>(c);
-    if (code < 0x20 || code == 0x7f) {
-      constexpr std::string_view kDigits = "0123456789abcdef";
-      text.append("\\u00").append(1, kDigits[code / 16]).append(1, kDigits[code % 16]);
-    } else {
-      text.append(c == '"' || c == '\\' ? "\\" : "").append(1, c);
-    }
+    text.append(c == '"' || c == '\\' ? "\\" : "").append(1, c);
   }
-  return text + std::string{more} + "\"";
+  return escaped(text) + std::string{more} + "\"";
 }
 
 // Whether `key` names a table of rules, "heat" of heat.min.
@@ -110,59 +120,90 @@ std::vector<Entry> entries(const toml::table& top) {
 // on its stack (1 MB on Windows and in the web page) before any message.
 constexpr std::size_t kMostDots = 1000;
 
-// Where the text has its dot after kMostDots outside comments and strings,
-// if it has one. Strings are followed as TOML writes them up to its first
-// error, past which toml++ reads nothing.
-std::optional<toml::source_position> tooManyDots(std::string_view text) {
+// How many of `quote` follow one another in `text` from `at`.
+std::size_t quotesAt(std::string_view text, std::size_t at, char quote) {
+  const std::size_t end = text.find_first_not_of(quote, at);
+  return (end == std::string_view::npos ? text.size() : end) - at;
+}
+
+// Where a TOML text is, character by character: among keys and values, in
+// a comment or in a string. Strings are followed as TOML writes them up to
+// its first error, past which toml++ makes no tables.
+class Place {
+ public:
+  // Moves past text[at]; whether it is a dot among keys and values.
+  bool passDot(std::string_view text, std::size_t at) {
+    // An escaped character, a quote say, ends nothing; nor the quotes of a
+    // long string's delimiter after its first.
+    if (escaped_ || skipped_ > 0) {
+      escaped_ = false;
+      skipped_ -= skipped_ > 0 ? 1 : 0;
+      return false;
+    }
+    switch (in_) {
+      case In::Keys:
+        return passInKeys(text, at);
+      case In::Comment:
+        in_ = text[at] == '\n' ? In::Keys : in_;
+        return false;
+      default:
+        passInString(text, at);
+        return false;
+    }
+  }
+
+ private:
   enum class In : std::uint8_t { Keys, Comment, Basic, Literal, LongBasic, LongLiteral };
-  In in = In::Keys;
-  bool escaped = false;     // the character before was a backslash of a basic string
-  std::size_t skipped = 0;  // quotes of a long string's delimiter, still to pass
+
+  bool passInKeys(std::string_view text, std::size_t at) {
+    const char c = text[at];
+    if (c == '"' || c == '\'') {
+      const bool opensLong = quotesAt(text, at, c) >= 3;
+      in_ = c == '"' ? (opensLong ? In::LongBasic : In::Basic)
+                     : (opensLong ? In::LongLiteral : In::Literal);
+      skipped_ = opensLong ? 2 : 0;
+    }
+    in_ = c == '#' ? In::Comment : in_;
+    return c == '.';
+  }
+
+  void passInString(std::string_view text, std::size_t at) {
+    const char c = text[at];
+    const bool basic = in_ == In::Basic || in_ == In::LongBasic;
+    const bool isLong = in_ == In::LongBasic || in_ == In::LongLiteral;
+    escaped_ = basic && c == '\\';
+    if (c == '\n' && !isLong) {
+      in_ = In::Keys;  // a short string left open, which toml++ refuses
+    } else if (c == (basic ? '"' : '\'')) {
+      // One quote ends a short string; three a long one, with up to two
+      // before them in it.
+      const std::size_t run = isLong ? std::min<std::size_t>(quotesAt(text, at, c), 5) : 1;
+      in_ = !isLong || run >= 3 ? In::Keys : in_;
+      skipped_ = run - 1;
+    }
+  }
+
+  In in_ = In::Keys;
+  bool escaped_ = false;     // the character before was a backslash of a basic string
+  std::size_t skipped_ = 0;  // quotes of a long string's delimiter, still to pass
+};
+
+// Where the text has its dot after kMostDots outside comments and strings,
+// if it has one.
+std::optional<toml::source_position> tooManyDots(std::string_view text) {
+  Place place;
   std::size_t dots = 0;
   toml::source_position where{1, 0};
-  // How many of `quote` follow one another from `at`.
-  const auto quotes = [&](std::size_t at, char quote) {
-    const std::size_t end = text.find_first_not_of(quote, at);
-    return (end == std::string_view::npos ? text.size() : end) - at;
-  };
   for (std::size_t at = 0; at < text.size(); ++at) {
-    const char c = text[at];
     // Columns count characters, as toml++'s do, not UTF-8's continuing bytes.
-    where.column += (static_cast<unsigned char>(c) & 0xC0U) == 0x80U ? 0 : 1;
-    if (c == '\n') {
+    where.column += (static_cast<unsigned char>(text[at]) & 0xC0U) == 0x80U ? 0U : 1U;
+    if (text[at] == '\n') {
       ++where.line;
       where.column = 0;
     }
-    const bool inert = escaped || skipped > 0;
-    skipped -= skipped > 0 ? 1 : 0;
-    escaped = false;
-    if (inert) {
-      continue;
-    }
-    const bool basic = in == In::Basic || in == In::LongBasic;
-    const bool isLong = in == In::LongBasic || in == In::LongLiteral;
-    if (c == '\n' && !isLong) {
-      in = In::Keys;
-    } else if (in == In::Keys && (c == '"' || c == '\'')) {
-      const bool opensLong = quotes(at, c) >= 3;
-      in = c == '"' ? (opensLong ? In::LongBasic : In::Basic)
-                    : (opensLong ? In::LongLiteral : In::Literal);
-      skipped = opensLong ? 2 : 0;
-    } else if (in == In::Keys && c == '#') {
-      in = In::Comment;
-    } else if (in == In::Keys && c == '.') {
-      ++dots;
-      if (dots > kMostDots) {
-        return where;
-      }
-    } else if (basic && c == '\\') {
-      escaped = true;  // an escaped character, a quote say, ends nothing
-    } else if ((basic && c == '"') || ((in == In::Literal || in == In::LongLiteral) && c == '\'')) {
-      // One quote ends a short string; three a long one, with up to two
-      // before them in it.
-      const std::size_t run = isLong ? std::min<std::size_t>(quotes(at, c), 5) : 1;
-      in = !isLong || run >= 3 ? In::Keys : in;
-      skipped = run - 1;
+    dots += place.passDot(text, at) ? 1U : 0U;
+    if (dots > kMostDots) {
+      return where;
     }
   }
   return std::nullopt;
@@ -226,7 +267,7 @@ std::variant<simulation::Rules, Error> readRules(std::string_view name, std::str
     const std::string message =
         problemText(rules, *problem, blame ? std::optional{changed[*blame]} : std::nullopt);
     if (!blame) {
-      return Error{std::string{name} + ": " + message};
+      return Error{escaped(std::string{name} + ": " + message)};
     }
     return at(name, places[*blame], message);
   }

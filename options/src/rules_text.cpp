@@ -61,8 +61,8 @@ std::string printRules(const simulation::Rules& rules) {
   for (std::size_t rule = 0; rule < kRuleNames.size(); ++rule) {
     order.push_back(rule);
   }
-  std::ranges::stable_partition(
-      order, [](std::size_t rule) { return tableOf(kRuleNames.at(rule).name).empty(); });
+  std::stable_partition(order.begin(), order.end(),
+                        [](std::size_t rule) { return tableOf(kRuleNames.at(rule).name).empty(); });
   std::string_view table;
   for (const std::size_t rule : order) {
     const std::string_view name = kRuleNames.at(rule).name;
@@ -96,6 +96,7 @@ std::string ruleBounds(std::size_t rule) {
   return simulation::rulesProblem(beyond)->message;
 }
 
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): the rules before and after, in that order
 std::optional<std::size_t> blamed(const simulation::Rules& before, const simulation::Rules& after,
                                   const std::vector<std::size_t>& changed,
                                   const simulation::RuleProblem& problem) {

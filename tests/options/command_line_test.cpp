@@ -12,6 +12,40 @@
 namespace command_line {
 namespace {
 
+// The rules that differ from the game's, each swept rule's values and, of a
+// sweep of rules, every design's: the swept rules' values, its heatsinks and
+// its environment's cooling factor.
+std::string rulesSummary(const Options& options) {
+  std::ostringstream summary;
+  const auto joined = [](const auto& values, const auto& text) {
+    std::string list;
+    for (const auto& value : values) {
+      list.append(list.empty() ? "" : ",").append(text(value));
+    }
+    return list;
+  };
+  if (const std::string rules = changedRules(options.rules); !rules.empty()) {
+    summary << ", rules" << rules;
+  }
+  for (const RuleSweep& sweep : options.ruleSweeps) {
+    summary << ", swept " << simulation::kRuleNames.at(sweep.rule).name << "="
+            << joined(sweep.values, simulation::ruleText);
+  }
+  if (!options.ruleSweeps.empty()) {
+    summary << ":";
+    for (const simulation::Design& design : options.designs()) {
+      summary << " "
+              << joined(
+                     options.ruleSweeps,
+                     [&](const RuleSweep& sweep) {
+                       return simulation::ruleText(simulation::ruleValue(design.rules, sweep.rule));
+                     })
+              << "/" << design.mech.heatsinkCount << "/" << design.mech.baseCoolingFactor;
+    }
+  }
+  return summary.str();
+}
+
 // Parses `arguments` as the program's own; a summary of the options read, or
 // the error's message.
 std::string parsed(std::vector<std::string> arguments) {
@@ -79,27 +113,7 @@ std::string parsed(std::vector<std::string> arguments) {
   summary << (options.format == Options::Format::Json  ? " as JSON"
               : options.format == Options::Format::Csv ? " as CSV"
                                                        : "");
-  if (const std::string rules = changedRules(options.rules); !rules.empty()) {
-    summary << ", rules" << rules;
-  }
-  // Each swept rule's values, and every design's: the swept rules' values,
-  // its heatsinks and its environment's cooling factor.
-  for (const RuleSweep& sweep : options.ruleSweeps) {
-    summary << ", swept " << simulation::kRuleNames.at(sweep.rule).name << "="
-            << joined(sweep.values, simulation::ruleText);
-  }
-  if (!options.ruleSweeps.empty()) {
-    summary << ":";
-    for (const simulation::Design& design : options.designs()) {
-      summary << " "
-              << joined(
-                     options.ruleSweeps,
-                     [&](const RuleSweep& sweep) {
-                       return simulation::ruleText(simulation::ruleValue(design.rules, sweep.rule));
-                     })
-              << "/" << design.mech.heatsinkCount << "/" << design.mech.baseCoolingFactor;
-    }
-  }
+  summary << rulesSummary(options);
   return summary.str();
 }
 
