@@ -7,6 +7,7 @@
 #include <iterator>
 #include <limits>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "simulation/refuse.hpp"
@@ -108,8 +109,33 @@ std::array<bool, kEngineNames.size()> processorEngines() {
 bool playableInLanes(const BatchSettings& settings, std::uint64_t first, std::uint64_t end) {
   constexpr int kMostTurns = static_cast<int>(kTurnsPerBlock);
   return first + lanes::kLanes <= end && settings.turns <= kMostTurns &&
-         settings.mech.pendingHeat == 0.0 && settings.mech.coolantCooling == 0.0 &&
-         settings.rules == Rules{};
+         settings.mech.pendingHeat == 0.0 && settings.mech.coolantCooling == 0.0;
+}
+
+// A turn's rules as the vector engines take them; the heat table is that of
+// `ranges`, which must outlast them.
+lanes::TurnRules turnRules(const Rules& rules, const TurnRanges& ranges) {
+  lanes::TurnRules turn{{ranges.sizes[0], ranges.sizes[1], ranges.sizes[2]},
+                        {},
+                        static_cast<std::uint32_t>(ranges.outputCount),
+                        ranges.heatMin,
+                        ranges.litersMin,
+                        ranges.heatValues.data(),
+                        ranges.heatWeightsThrough.data(),
+                        ranges.heatValues.size(),
+                        rules.damageAbove,
+                        rules.moveAtMost,
+                        rules.coolantAtMost,
+                        rules.cooling.perLiter,
+                        rules.cooling.overheatAbove,
+                        rules.cooling.criticalAbove};
+  for (std::size_t output = 0; output < ranges.outputCount; ++output) {
+    const TurnRanges::Output& numbers = ranges.outputs.at(output);
+    std::span{turn.outputs}[output] =
+        lanes::Output{static_cast<std::uint32_t>(numbers.first),
+                      static_cast<std::uint32_t>(numbers.end), numbers.biasedBelow};
+  }
+  return turn;
 }
 
 template <typename Histogram>
@@ -148,9 +174,11 @@ BatchTally playVector(const BatchSettings& settings, std::uint64_t first, std::u
         &charts.emplace_back(inLanes(tally.turnHeat[chart]));
   }
   lanes::Histogram finalHeat = inLanes(tally.finalHeat);
+  const TurnRanges ranges{settings.rules};
   lanes::Job job{settings.seed,
                  first,
                  end,
+                 turnRules(settings.rules, ranges),
                  mech.totalHeat,
                  mech.heatsinkDamage,
                  mech.baseCoolingFactor,
@@ -237,8 +265,9 @@ double heatBound(const heat::MechHeatSystem& mech, const Rules& rules, int turn)
   // The damage past capacity after turn k, damage + step k - 1, summed over
   // the turns from the first where it is above 0.
   const auto turns = static_cast<double>(turn);
-  const double first =
-      step > 0.0 ? std::max(1.0, std::floor((1.0 - damage) / step) + 1.0) : damage > 1.0 ? 1.0 : turns + 1.0;
+  const double first = step > 0.0     ? std::max(1.0, std::floor((1.0 - damage) / step) + 1.0)
+                       : damage > 1.0 ? 1.0
+                                      : turns + 1.0;
   const double past = turns < first
                           ? 0.0
                           : (turns - first + 1.0) * (damage - 1.0) +
@@ -260,9 +289,9 @@ std::uint64_t histogramMemory(double heat) {
 }  // namespace
 
 std::uint64_t tallyMemory(const BatchSettings& settings) {
-  std::uint64_t bytes = sizeof(BatchTally) +
-                        sizeof(TurnTally) * static_cast<std::uint64_t>(settings.turns) +
-                        histogramMemory<HeatHistogram>(heatBound(settings.mech, settings.rules, settings.turns));
+  std::uint64_t bytes =
+      sizeof(BatchTally) + sizeof(TurnTally) * static_cast<std::uint64_t>(settings.turns) +
+      histogramMemory<HeatHistogram>(heatBound(settings.mech, settings.rules, settings.turns));
   for (const int turn : chartedTurns(settings)) {
     bytes += histogramMemory<TurnHeatHistogram>(heatBound(settings.mech, settings.rules, turn));
   }

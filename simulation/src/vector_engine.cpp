@@ -167,20 +167,31 @@ F64 lookUp(const Table& table, I64 index) {
 #endif
 }
 
-// RunRandom's: PCG32, seeded through SplitMix64; a turn drawn from one output.
+// RunRandom's: PCG32, seeded through SplitMix64.
 constexpr std::uint64_t kMultiplier = 6364136223846793005U;
-constexpr std::uint32_t kAllDraws = 60U * 40U * 5U;
-constexpr std::uint32_t kBiasedRemainders = (0U - kAllDraws) % kAllDraws;
 constexpr std::uint64_t kLowHalf = 0xffffffffU;
 
-// The model's (heat/src/cooling.cpp).
-constexpr double kCoolingPerLiter = 2.0;
-constexpr double kOverheatLevel = 60.0;
-constexpr double kCriticalLevel = 100.0;
-// A turn's (simulation/turn.hpp): when it moves, draws coolant, damages.
-constexpr std::int64_t kMostLitersToMove = 10;
-constexpr std::int64_t kLastSelectorToDraw = 2;
-constexpr std::int64_t kLeastHeatToDamage = 41;
+// A turn's rules as the vectors compare and multiply them: kept in a local
+// of the loop over the turns, whose stores cannot change it, so that they
+// stay in registers.
+struct Numbers {
+  std::uint64_t sizes[3];    // heat, liters, selector
+  std::int64_t biasedBelow;  // of a turn drawn from one output
+  std::int64_t heatMin;
+  std::int64_t litersMin;
+  std::int64_t damageAbove;
+  std::int64_t moveAtMost;
+  std::int64_t coolantAtMost;
+  double perLiter;
+  double overheatAbove;
+  double criticalAbove;
+};
+
+// Whether a turn is drawn from one output, its heat from heatMin up: the
+// vectors draw such turns, a turn drawn again aside.
+bool drawnInVectors(const lanes::TurnRules& rules) {
+  return rules.outputCount == 1 && rules.heatValueCount == 0;
+}
 
 // The same on one number, for the generators' seeds and a turn drawn again.
 std::uint64_t times(std::uint64_t a, std::uint64_t b) { return a * b; }
@@ -239,27 +250,56 @@ struct Drawn {
   U64 random;  // each lane's state after them
 };
 
-// The turns of the `biased` lanes drawn again as RunRandom draws them, one
-// output after another from the state `before` the biased one (which comes
-// out biased again).
+// The heat of index `index`: from heatMin up, or in the table the first
+// value whose running sum of weights is above it (TurnRanges::heatOf).
+std::int64_t heatOf(const lanes::TurnRules& rules, std::uint32_t index) {
+  if (rules.heatValueCount == 0) {
+    return std::int64_t{rules.heatMin} + std::int64_t{index};
+  }
+  std::size_t first = 0;
+  for (std::size_t count = rules.heatValueCount; count > 0;) {
+    const std::size_t half = count / 2;
+    if (rules.heatWeightsThrough[first + half] <= index) {
+      first += half + 1;
+      count -= half + 1;
+    } else {
+      count = half;
+    }
+  }
+  return rules.heatValues[first];
+}
+
+// The turns of the lanes in `drawing` drawn as RunRandom::drawTurn draws
+// them, one lane after another from its state `from`: every lane's turn
+// when the vectors do not draw them, or those whose output came out biased,
+// from the state before it (from which it comes out biased again).
 // NOLINTNEXTLINE(bugprone-easily-swappable-parameters): the generators' states and increments
-[[gnu::noinline]] Drawn redraw(Drawn drawn, U64 before, U64 increment, I64 biased) {
+[[gnu::noinline]] Drawn drawEach(const lanes::TurnRules& rules, Drawn drawn, U64 from,
+                                 U64 increment, I64 drawing) {
   for (std::size_t lane = 0; lane < kWidth; ++lane) {
-    for (std::uint64_t state = before[lane]; biased[lane] != 0;) {
-      const std::uint64_t old = state;
-      state = old * kMultiplier + increment[lane];
-      std::uint64_t fraction = output(old);
-      const std::uint64_t heat = take(fraction, 60);
-      const std::uint64_t liters = take(fraction, 40) + 1;
-      const std::uint64_t selector = take(fraction, 5);
-      if (fraction >= kBiasedRemainders) {
-        drawn.draws.heat[lane] = static_cast<std::int64_t>(heat);
-        drawn.draws.liters[lane] = static_cast<std::int64_t>(liters);
-        drawn.draws.selector[lane] = static_cast<std::int64_t>(selector);
-        drawn.random[lane] = state;
-        biased[lane] = 0;
+    if (drawing[lane] == 0) {
+      continue;
+    }
+    std::uint64_t state = from[lane];
+    std::uint32_t index[3]{};
+    for (std::size_t drawnOutput = 0; drawnOutput < rules.outputCount; ++drawnOutput) {
+      const lanes::Output& taken = rules.outputs[drawnOutput];
+      for (;;) {
+        const std::uint64_t old = state;
+        state = old * kMultiplier + increment[lane];
+        std::uint64_t fraction = output(old);
+        for (std::uint32_t number = taken.first; number < taken.end; ++number) {
+          index[number] = static_cast<std::uint32_t>(take(fraction, rules.sizes[number]));
+        }
+        if (fraction >= taken.biasedBelow) {
+          break;
+        }
       }
     }
+    drawn.draws.heat[lane] = heatOf(rules, index[0]);
+    drawn.draws.liters[lane] = std::int64_t{rules.litersMin} + std::int64_t{index[1]};
+    drawn.draws.selector[lane] = std::int64_t{index[2]};
+    drawn.random[lane] = state;
   }
   return drawn;
 }
@@ -278,18 +318,25 @@ struct Runs {
   unsigned everCritical;
 };
 
-// A turn's draws; biased ones drawn again. Inlined, so that the runs stay in
+// A turn's draws: in the vectors (kInVectors, see drawnInVectors), biased
+// ones drawn again, or else lane by lane. Inlined, so that the runs stay in
 // registers.
-[[gnu::always_inline]] inline Draws draw(Runs& runs) {
+template <bool kInVectors>
+[[gnu::always_inline]] inline Draws draw(const Job& job, const Numbers& numbers, Runs& runs) {
   const U64 old = runs.random;
-  Drawn drawn{{}, times(old, kMultiplier) + runs.increment};
-  U64 fraction = output(old);
-  drawn.draws.heat = as<I64>(take(fraction, 60));
-  drawn.draws.liters = as<I64>(take(fraction, 40) + 1);
-  drawn.draws.selector = as<I64>(take(fraction, 5));
-  const I64 biased = as<I64>(fraction & kLowHalf) < std::int64_t{kBiasedRemainders};
-  if (any(biased)) [[unlikely]] {
-    drawn = redraw(drawn, old, runs.increment, biased);
+  Drawn drawn{};
+  if constexpr (kInVectors) {
+    drawn.random = times(old, kMultiplier) + runs.increment;
+    U64 fraction = output(old);
+    drawn.draws.heat = as<I64>(take(fraction, numbers.sizes[0])) + numbers.heatMin;
+    drawn.draws.liters = as<I64>(take(fraction, numbers.sizes[1])) + numbers.litersMin;
+    drawn.draws.selector = as<I64>(take(fraction, numbers.sizes[2]));
+    const I64 biased = as<I64>(fraction & kLowHalf) < numbers.biasedBelow;
+    if (any(biased)) [[unlikely]] {
+      drawn = drawEach(job.rules, drawn, old, runs.increment, biased);
+    }
+  } else {
+    drawn = drawEach(job.rules, drawn, old, runs.increment, I64{} - 1);
   }
   runs.random = drawn.random;
   return drawn.draws;
@@ -314,7 +361,8 @@ U64 binsOf(F64 heat) {
 
 // The heats of the first `lanes` lanes (`counted`) added to a histogram.
 template <int LinearBinsPerUnit, int BinBitsPerDoubling>
-void addHeats(Histogram& histogram, F64 heat, I64 counted, std::size_t lanes) {
+[[gnu::always_inline]] inline void addHeats(Histogram& histogram, F64 heat, I64 counted,
+                                            std::size_t lanes) {
   const U64 bins = binsOf<LinearBinsPerUnit, BinBitsPerDoubling>(heat);
   const F64 low = load<F64>(histogram.min);
   const F64 high = load<F64>(histogram.max);
@@ -336,6 +384,7 @@ struct Tables {
   std::uint64_t mixedSeed;
   Table factors;  // of each selector's destination
   Table damage;   // each selector's heatsink damage
+  Numbers numbers;
 };
 
 // Counts the lanes where a mask holds, the processor's integer units adding
@@ -369,26 +418,28 @@ struct Played {
 };
 
 // One turn of every lane with its draws.
-[[gnu::always_inline]] inline Played playTurn(const Job& job, const Tables& tables, Runs& runs,
+[[gnu::always_inline]] inline Played playTurn(const Job& job, const Tables& tables,
+                                              const Numbers& numbers, Runs& runs,
                                               const Draws& draws) {
   const I64 liters = draws.liters;
   runs.factor =
-      draws.liters <= kMostLitersToMove ? lookUp(tables.factors, draws.selector) : runs.factor;
+      draws.liters <= numbers.moveAtMost ? lookUp(tables.factors, draws.selector) : runs.factor;
   const I64 wanted = liters < runs.coolant ? liters : runs.coolant;
-  const I64 used = draws.selector <= kLastSelectorToDraw ? wanted : I64{};
+  const I64 used = draws.selector <= numbers.coolantAtMost ? wanted : I64{};
   runs.coolant -= used;
-  // -0 when nothing is drawn, where the model keeps +0: the same rate.
-  const F64 coolantCooling = -kCoolingPerLiter * toDouble(as<U64>(used));
+  // -0 when nothing is drawn, where the model keeps +0: the same rate, the
+  // turn's heat being 0 or more.
+  const F64 coolantCooling = -numbers.perLiter * toDouble(as<U64>(used));
   // A float sum: rounding the double sum of two floats to a float rounds it once.
   const F64 damaged = narrowed(runs.damage + lookUp(tables.damage, draws.selector));
-  runs.damage = draws.heat >= kLeastHeatToDamage ? damaged : runs.damage;
+  runs.damage = draws.heat > numbers.damageAbove ? damaged : runs.damage;
   const F64 heatsinkCooling = ((1.0 - runs.damage) * job.heatsinkCount) * job.heatsinkMultiplier;
   const F64 cooling = runs.factor * (coolantCooling - heatsinkCooling);
   const F64 rate = toDouble(as<U64>(draws.heat)) + cooling;
   const F64 total = runs.heat + narrowed(rate);
   runs.heat = notBelowZero(total);
-  const unsigned overheated = above(runs.heat, kOverheatLevel);
-  const unsigned hot = above(runs.heat, kCriticalLevel);
+  const unsigned overheated = above(runs.heat, numbers.overheatAbove);
+  const unsigned hot = above(runs.heat, numbers.criticalAbove);
   // Where overheated, whether above the critical level; elsewhere as it was.
   runs.critical = (overheated & hot) | (~overheated & runs.critical);
   runs.everOverheated |= overheated;
@@ -427,9 +478,11 @@ struct Played {
 // tally waits (2 at a time took a third longer; 5 to 10 about the same).
 constexpr std::size_t kTurnsAtOnce = 8;
 
-// Runs group .. group + kWidth - 1, the first `lanes` of them tallied.
-template <bool kFull>
+// Runs group .. group + kWidth - 1, the first `lanes` of them tallied;
+// their turns drawn in the vectors or lane by lane (kInVectors).
+template <bool kInVectors, bool kFull>
 void playGroup(Job& job, const Tables& tables, std::uint64_t group) {
+  const Numbers numbers = tables.numbers;
   const std::size_t lanes = kFull ? kWidth : static_cast<std::size_t>(job.end - group);
   U64 laneIndex{};
   for (std::size_t lane = 0; lane < kWidth; ++lane) {
@@ -448,15 +501,15 @@ void playGroup(Job& job, const Tables& tables, std::uint64_t group) {
   runs.critical = job.criticalTemperature ? ~0U : 0U;  // every lane or none
   // Each turn's draws are drawn a turn ahead, while the processor plays the
   // turn before: they depend on nothing else, and take long.
-  Draws next = draw(runs);
+  Draws next = draw<kInVectors>(job, numbers, runs);
   for (std::size_t first = 0; first < job.turnCount; first += kTurnsAtOnce) {
     const std::size_t turns =
         job.turnCount - first < kTurnsAtOnce ? job.turnCount - first : kTurnsAtOnce;
     Played played[kTurnsAtOnce];
     for (std::size_t turn = 0; turn < turns; ++turn) {
       const Draws draws = next;
-      next = draw(runs);
-      played[turn] = playTurn(job, tables, runs, draws);
+      next = draw<kInVectors>(job, numbers, runs);
+      played[turn] = playTurn(job, tables, numbers, runs, draws);
     }
     for (std::size_t turn = 0; turn < turns; ++turn) {
       tally(job.turns[first + turn], played[turn], counted, lanes);
@@ -472,6 +525,17 @@ void playGroup(Job& job, const Tables& tables, std::uint64_t group) {
   }
 }
 
+template <bool kInVectors>
+void playGroups(Job& job, const Tables& tables) {
+  std::uint64_t group = job.first;
+  for (; job.end - group >= kWidth; group += kWidth) {
+    playGroup<kInVectors, true>(job, tables, group);
+  }
+  if (group < job.end) {
+    playGroup<kInVectors, false>(job, tables, group);
+  }
+}
+
 }  // namespace
 
 void playLanes(Job& job) {
@@ -483,12 +547,21 @@ void playLanes(Job& job) {
     tables.damage.wide[entry] = static_cast<double>(job.damage[entry]);
     tables.damage.narrow[entry] = job.damage[entry];
   }
-  std::uint64_t group = job.first;
-  for (; job.end - group >= kWidth; group += kWidth) {
-    playGroup<true>(job, tables, group);
-  }
-  if (group < job.end) {
-    playGroup<false>(job, tables, group);
+  const lanes::TurnRules& rules = job.rules;
+  tables.numbers = Numbers{{rules.sizes[0], rules.sizes[1], rules.sizes[2]},
+                           rules.outputs[0].biasedBelow,
+                           rules.heatMin,
+                           rules.litersMin,
+                           rules.damageAbove,
+                           rules.moveAtMost,
+                           rules.coolantAtMost,
+                           rules.perLiter,
+                           rules.overheatAbove,
+                           rules.criticalAbove};
+  if (drawnInVectors(rules)) {
+    playGroups<true>(job, tables);
+  } else {
+    playGroups<false>(job, tables);
   }
 }
 

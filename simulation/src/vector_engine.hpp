@@ -37,12 +37,43 @@ struct TurnLanes {
   Histogram* chart;  // null when the turn is not charted
 };
 
+// The numbers a turn draws (TurnRanges in simulation/turn.hpp): numbers
+// first to end, of heat, liters and selector, from one 32-bit output, drawn
+// again while its remainder is below biasedBelow.
+struct Output {
+  std::uint32_t first;
+  std::uint32_t end;
+  std::uint32_t biasedBelow;
+};
+
+// A turn's rules (simulation/rules.hpp, heat/cooling_rules.hpp), as the
+// vector engines take them.
+struct TurnRules {
+  std::uint32_t sizes[3];  // heat, liters, selector
+  Output outputs[3];
+  std::uint32_t outputCount;
+  std::int32_t heatMin;
+  std::int32_t litersMin;
+  // A table of heats, when heatValueCount is not 0: each value, and the
+  // running sums of the weights.
+  const std::int32_t* heatValues;
+  const std::uint32_t* heatWeightsThrough;
+  std::size_t heatValueCount;
+  std::int32_t damageAbove;    // a turn adding more heat damages
+  std::int32_t moveAtMost;     // a turn drawing at most this many liters moves
+  std::int32_t coolantAtMost;  // a turn whose selector is at most this draws coolant
+  double perLiter;
+  double overheatAbove;
+  double criticalAbove;
+};
+
 // Runs [first, end) of a batch of the starting mech described here, from a
 // mech with no heat or coolant pending; at least kLanes runs.
 struct Job {
   std::uint32_t seed;
   std::uint64_t first;
   std::uint64_t end;
+  TurnRules rules;
   double totalHeat;
   float heatsinkDamage;
   float baseCoolingFactor;
