@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <optional>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -177,18 +178,58 @@ std::vector<std::uint64_t> bitsOf(const BatchTally& tally) {
   return bits;
 }
 
+// Rules within their bounds, drawn from `random`: heats from a range or a
+// table, thresholds from -1 to past what is drawn.
+Rules randomRules(std::mt19937& random) {
+  const auto between = [&random](std::int32_t least, std::int32_t most) {
+    return least +
+           static_cast<std::int32_t>(random() % static_cast<std::uint32_t>(most - least + 1));
+  };
+  Rules rules;
+  rules.heatMin = between(0, 100);
+  rules.heatMax = rules.heatMin + between(0, 200);
+  if (between(0, 1) == 1) {
+    const std::int32_t values = between(1, 12);
+    for (std::int32_t value = 0; value < values; ++value) {
+      rules.heatValues.push_back(between(0, 300));
+      rules.heatWeights.push_back(between(0, 80'000));
+    }
+    rules.heatWeights.back() += 1;
+  }
+  rules.damageAbove = between(-1, 250);
+  rules.litersMin = between(0, 30);
+  rules.litersMax = rules.litersMin + between(0, between(0, 1) == 1 ? 60 : 9'000);
+  rules.moveAtMost = between(-1, rules.litersMax);
+  rules.coolantAtMost = between(-1, 4);
+  rules.percentPerStep = between(0, 30);
+  const auto number = [&](std::int32_t most) { return between(0, most * 8) / 8.0; };
+  rules.cooling = {number(6), number(4), number(4), number(150), number(200), {}};
+  for (float& factor : rules.cooling.factors) {
+    factor = static_cast<float>(between(1, 300)) / 64.0F;
+  }
+  return rules;
+}
+
 TEST(Batch, EveryEngineTalliesWhatTheScalarOneDoes) {
   struct Case {
-    const char* what;
+    std::string what;
     heat::MechHeatSystem mech;
     int turns;
     std::uint64_t first, end;  // seed 46 redraws turn 1 of run 33 and turn 12 of run 31828
+    Rules rules{};
   };
   const auto with = [](auto change) {
     heat::MechHeatSystem mech;
     change(mech);
     return mech;
   };
+  const auto rules = [](auto change) {
+    Rules changed;
+    change(changed);
+    return changed;
+  };
+  const heat::MechHeatSystem doubles =
+      with([](auto& m) { m.heatsinkType = heat::HeatsinkType::Double; });
   std::vector<Case> cases{
       {"default", {}, 12, 0, 300},
       {"no heatsinks", mechWith({.heatsinks = 0, .coolant = 100}), 12, 0, 300},
@@ -218,6 +259,66 @@ TEST(Batch, EveryEngineTalliesWhatTheScalarOneDoes) {
                      with([&](auto& m) { m.setEnvironmentSilently(traits.environment); }), 12, 0,
                      300});
   }
+  // Each rule changed: turns from ranges whose outputs are biased one time
+  // in 16, from tables drawn from one output, from two (the heat alone, or
+  // the heat and liters), thresholds never and always met, levels, coolings
+  // and factors.
+  const std::vector<Case> ruleCases{
+      {"wide ranges", {}, 12, 0, 300, rules([](Rules& r) {
+         r.heatMin = 30;
+         r.heatMax = 9'000;
+         r.litersMin = 0;
+         r.litersMax = 10'000;
+       })},
+      {"a heat table", {}, 12, 0, 300, rules([](Rules& r) {
+         r.heatValues = {0, 7, 45, 300};
+         r.heatWeights = {1, 0, 3, 2};
+       })},
+      {"a heat table alone in an output", {}, 12, 0, 300, rules([](Rules& r) {
+         r.heatValues = {5, 50, 60, 500};
+         r.heatWeights = {600'000, 1, 0, 399'999};
+         r.litersMin = 0;
+         r.litersMax = 10'000;
+       })},
+      {"a heat table with the liters in an output", {}, 12, 0, 300, rules([](Rules& r) {
+         r.heatValues = {3, 61};
+         r.heatWeights = {77'777, 22'223};
+         r.litersMax = 10'000;
+         r.moveAtMost = 5'000;
+       })},
+      {"thresholds -1", {}, 12, 0, 300, rules([](Rules& r) {
+         r.damageAbove = r.moveAtMost = r.coolantAtMost = -1;
+       })},
+      {"thresholds always met", {}, 12, 0, 300, rules([](Rules& r) {
+         r.damageAbove = 0;
+         r.moveAtMost = 40;
+         r.coolantAtMost = 4;
+         r.percentPerStep = 17;
+       })},
+      {"no damage", with([](auto& m) { m.heatsinkDamage = 0.5F; }), 12, 0, 300,
+       rules([](Rules& r) { r.percentPerStep = 0; })},
+      {"coolings", doubles, 12, 0, 300, rules([](Rules& r) {
+         r.cooling.perLiter = 3.0;
+         r.cooling.singleHeatsink = 0.1;
+         r.cooling.doubleHeatsink = 1.3;
+       })},
+      {"levels", {}, 12, 0, 300, rules([](Rules& r) {
+         r.heatMax = 69;
+         r.cooling.overheatAbove = 50.0;
+         r.cooling.criticalAbove = 40.0;
+       })},
+      {"factors", with([](auto& m) { m.baseCoolingFactor = 0.3F; }), 12, 0, 300,
+       rules([](Rules& r) {
+         r.cooling.factors = {0.1F, 3.3F, 0.7F, 1.9F, 1.1F};
+       })},
+  };
+  cases.insert(cases.end(), ruleCases.begin(), ruleCases.end());
+  std::mt19937 random{2024};  // NOLINT(cert-msc32-c,cert-msc51-cpp): the same rule sets every time
+  for (int set = 0; set < 8; ++set) {
+    cases.push_back({"random rules " + std::to_string(set),
+                     set % 2 == 0 ? doubles : heat::MechHeatSystem{}, 12, 0, 300,
+                     randomRules(random)});
+  }
   for (const Engine engine : {Engine::Sse4, Engine::Avx2, Engine::Avx512}) {
     if (!engineAvailable(engine)) {
       continue;
@@ -225,7 +326,8 @@ TEST(Batch, EveryEngineTalliesWhatTheScalarOneDoes) {
     SCOPED_TRACE(kEngineNames.at(static_cast<std::size_t>(engine)));
     for (const Case& c : cases) {
       SCOPED_TRACE(c.what);
-      const BatchSettings settings{c.mech, c.turns, c.end, 46};
+      const BatchSettings settings{c.mech, c.turns, c.end, 46, kMaxChartedTurns, c.rules};
+      ASSERT_FALSE(rulesProblem(c.rules)) << rulesProblem(c.rules)->message;
       EXPECT_EQ(bitsOf(playRuns(settings, c.first, c.end, engine)),
                 bitsOf(playRuns(settings, c.first, c.end, Engine::Scalar)));
     }
