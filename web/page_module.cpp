@@ -1,6 +1,6 @@
-// The web page's WebAssembly module: the program's command line, its batch
-// and its narrated run of a batch behind a few C functions that the page's
-// worker calls, and two functions imported from the worker: one is told how
+// The web page's WebAssembly module: the program's command line, its batch,
+// its narrated run of a batch and its rules files behind a few C functions
+// that the page's worker calls, and two functions imported from the worker: one is told how
 // far a batch has got, the other that memory ran out.
 //
 // Arguments come in as one buffer of NUL-terminated words, the argv of the
@@ -21,12 +21,14 @@
 
 #include "heat/mech_heat_system.hpp"
 #include "options/command_line.hpp"
+#include "options/rules_file.hpp"
 #include "reports/json_report.hpp"
 #include "reports/summary.hpp"
 #include "reports/svg_report.hpp"
 #include "reports/text_report.hpp"
 #include "simulation/batch.hpp"
 #include "simulation/narrated_run.hpp"
+#include "simulation/rules.hpp"
 #include "simulation/sweep.hpp"
 
 extern "C" {
@@ -131,6 +133,55 @@ void narrate(const simulation::BatchSettings& settings, std::uint64_t run) {
   current.parts[kCommand] = reports::replayCommand(settings, run);
 }
 
+// A rule's value as --rule takes it: a list as A,B,C, empty when it has no
+// entries.
+std::string ruleArgument(const simulation::RuleValue& value) {
+  const auto* list = std::get_if<std::vector<std::int64_t>>(&value);
+  if (list == nullptr) {
+    return simulation::ruleText(value);
+  }
+  std::string text;
+  for (const std::int64_t entry : *list) {
+    text.append(text.empty() ? "" : ",").append(std::to_string(entry));
+  }
+  return text;
+}
+
+// Text in a JSON string: the names and meanings of rules are plain, yet a
+// quote or a backslash would still read back.
+std::string jsonString(std::string_view text) {
+  std::string quoted = "\"";
+  for (const char c : text) {
+    if (c == '"' || c == '\\') {
+      quoted += '\\';
+    }
+    quoted += c;
+  }
+  return quoted + '"';
+}
+
+// Every rule in the order of simulation::kRuleNames, as the page's fields
+// show them: [{"name", "type", "meaning", "value"}, …], the value as --rule
+// takes it.
+std::string rulesJson(const simulation::Rules& rules) {
+  constexpr std::array<std::string_view, 4> kTypes{"whole", "number", "factor", "list"};
+  std::string json = "[";
+  for (std::size_t rule = 0; rule < simulation::kRuleNames.size(); ++rule) {
+    const simulation::RuleName& name = simulation::kRuleNames.at(rule);
+    json.append(rule == 0 ? "\n" : ",\n")
+        .append(R"({"name": )")
+        .append(jsonString(name.name))
+        .append(R"(, "type": ")")
+        .append(kTypes.at(static_cast<std::size_t>(name.type)))
+        .append(R"(", "meaning": )")
+        .append(jsonString(name.meaning))
+        .append(R"(, "value": )")
+        .append(jsonString(ruleArgument(simulation::ruleValue(rules, rule))))
+        .append("}");
+  }
+  return json + "\n]\n";
+}
+
 void outOfMemory() {
   pageOutOfMemory();
   std::abort();  // were the call to go on, operator new would only ask again
@@ -174,8 +225,9 @@ __attribute__((export_name("mh_check"))) int mhCheck(const char* words, std::siz
 }
 
 // Plays what a command line asks for: a batch or a sweep (text, JSON, SVG),
-// or with --run that run narrated (text, SVG, command). Nothing when the
-// command line is bad (kBadCommandLine and its message), or asks for neither
+// or with --run that run narrated (text, SVG, command); with --print-rules
+// the rules as a rules file (text). Nothing when the command line is bad
+// (kBadCommandLine and its message), or asks for none of them
 // (kBadCommandLine and a message naming --runs).
 __attribute__((export_name("mh_run"))) int mhRun(const char* words, std::size_t size) {
   State& current = fresh();
@@ -185,6 +237,10 @@ __attribute__((export_name("mh_run"))) int mhRun(const char* words, std::size_t 
     return kBadCommandLine;
   }
   const auto& options = std::get<command_line::Options>(parsed);
+  if (options.action == command_line::Options::Action::PrintRules) {
+    current.parts[kText] = command_line::printRules(options.rules);
+    return kDone;
+  }
   if (options.batch()) {
     playBatch(options);
     return kDone;
@@ -227,6 +283,26 @@ __attribute__((export_name("mh_narrate"))) int mhNarrate(std::size_t design, con
     return kBadCommandLine;
   }
   narrate(current.batch->designs[design].settings, *options.run);
+  return kDone;
+}
+
+// The rules a rules file gives over the game's, as JSON (rulesJson) in the
+// JSON part: kDone, or kBadCommandLine with the reader's message, "NAME:LINE:
+// COLUMN: …". The buffer holds the file's name, a NUL, then its text; an
+// empty one gives the game's rules.
+__attribute__((export_name("mh_rules"))) int mhRules(const char* file, std::size_t size) {
+  State& current = fresh();
+  const std::string_view buffer{file, size};
+  const std::size_t nul = buffer.find('\0');
+  const std::string_view name = buffer.substr(0, nul);
+  const std::string_view text =
+      nul == std::string_view::npos ? std::string_view{} : buffer.substr(nul + 1);
+  const auto read = command_line::readRules(name, text);
+  if (const auto* error = std::get_if<command_line::Error>(&read)) {
+    current.parts[kMessage] = error->message;
+    return kBadCommandLine;
+  }
+  current.parts[kJson] = rulesJson(std::get<simulation::Rules>(read));
   return kDone;
 }
 

@@ -5,9 +5,13 @@
 // In:  {module}                         the compiled module, once
 //      {id, run: [word, ...]}           a command line, as mech-heat takes it
 //      {id, narrate: {design, run}}     a run of the last batch's design
+//      {id, rules: {name, bytes}}       the rules a rules file gives (its name,
+//                                       its bytes as a Uint8Array); no bytes:
+//                                       the game's
 // Out: {type: 'ready', ms}
 //      {type: 'progress', done, total}  runs played of a batch so far
 //      {type: 'result', id, status, ms, message, text, json, svg, command}
+//                                       (the rules as JSON in json)
 //      {type: 'failure', id, message, memory}
 //                                       the call failed, out of memory when
 //                                       `memory`; use a new worker
@@ -22,8 +26,9 @@ class OutOfMemory extends Error {}
 let errorText = '';  // what the module wrote on standard error during the call
 
 // The WASI calls the module imports: text on standard output and error goes
-// to the console, there is no environment and no file; the clocks are the
-// browser's.
+// to the console, there is no environment and no file (no folder is open, so
+// a file the module would open, as --rules does, is not found; the page gives
+// rules files' texts instead); the clocks are the browser's.
 const wasi = {
   fd_write(fd, iovs, count, written) {
     const view = new DataView(memory());
@@ -42,6 +47,12 @@ const wasi = {
   },
   fd_seek: () => 70,  // ESPIPE
   fd_close: () => 0,
+  fd_read: () => 8,  // EBADF: no descriptor is open for reading
+  fd_fdstat_get: () => 8,
+  fd_fdstat_set_flags: () => 8,
+  fd_prestat_get: () => 8,  // the first descriptor that is no open folder: there is none
+  fd_prestat_dir_name: () => 8,
+  path_open: () => 44,  // ENOENT
   environ_sizes_get(count, size) {
     const view = new DataView(memory());
     view.setUint32(count, 0, true);
@@ -68,9 +79,9 @@ const imports = {
 const encoder = new TextEncoder();
 const decoder = new TextDecoder();
 
-// Calls `call(pointer, size)` with `text` copied into the module's memory.
+// Calls `call(pointer, size)` with `text` (a string, or bytes) copied into the module's memory.
 function withText(text, call) {
-  const bytes = encoder.encode(text);
+  const bytes = typeof text === 'string' ? encoder.encode(text) : text;
   const pointer = engine.mh_alloc(Math.max(bytes.length, 1));
   if (pointer === 0) throw new OutOfMemory('no memory for the command line');
   new Uint8Array(memory(), pointer, bytes.length).set(bytes);
@@ -115,10 +126,20 @@ onmessage = async ({ data }) => {
   try {
     await ready;
     const start = performance.now();
-    const status = data.run
-      ? withText(data.run.map((word) => word + '\0').join(''), engine.mh_run)
-      : withText(data.narrate.run, (pointer, size) =>
-          engine.mh_narrate(data.narrate.design, pointer, size));
+    let status;
+    if (data.run) {
+      status = withText(data.run.map((word) => word + '\0').join(''), engine.mh_run);
+    } else if (data.rules) {
+      // The file's name, a NUL, then its bytes as they are.
+      const name = encoder.encode(data.rules.bytes ? data.rules.name + '\0' : '');
+      const file = new Uint8Array(name.length + (data.rules.bytes?.length ?? 0));
+      file.set(name);
+      if (data.rules.bytes) file.set(data.rules.bytes, name.length);
+      status = withText(file, engine.mh_rules);
+    } else {
+      status = withText(data.narrate.run, (pointer, size) =>
+        engine.mh_narrate(data.narrate.design, pointer, size));
+    }
     const ms = performance.now() - start;
     postMessage({ type: 'result', id: data.id, status, ms, ...parts() });
   } catch (error) {
