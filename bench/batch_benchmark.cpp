@@ -1,6 +1,7 @@
 // Simulated turns per second: one silent turn after another on one thread;
 // a block of runs of the default mech with each engine the processor runs,
-// the scalar one among them; whole batches on 1 and 2 threads; and a sweep
+// the scalar one among them, by the game's rules and by changed ones; whole
+// batches on 1 and 2 threads; and a sweep
 // of 33 designs (8 to 40 heatsinks) of 100000 runs each.
 
 #include <benchmark/benchmark.h>
@@ -41,8 +42,10 @@ void silentTurns(benchmark::State& state) {
 }
 BENCHMARK(silentTurns);
 
-// A block of the program's batch: 6553 runs of 10 turns. Items are turns;
-// the time per item is the time per turn.
+// A block of the program's batch: 6553 runs of 10 turns, by the game's
+// rules (rules:0) or with a hotter turn, a lower overheat level and a
+// stronger coolant (rules:1). Items are turns; the time per item is the
+// time per turn.
 void engineTurns(benchmark::State& state) {
   const auto engine = static_cast<simulation::Engine>(state.range(0));
   state.SetLabel(std::string{simulation::kEngineNames.at(static_cast<std::size_t>(engine))});
@@ -50,14 +53,19 @@ void engineTurns(benchmark::State& state) {
     state.SkipWithError("this processor does not run it");
     return;
   }
-  const simulation::BatchSettings settings{heat::MechHeatSystem{}, kTurnsPerRun, 6'553, 1};
+  simulation::BatchSettings settings{heat::MechHeatSystem{}, kTurnsPerRun, 6'553, 1};
+  if (state.range(1) != 0) {
+    settings.rules.heatMax = 69;
+    settings.rules.cooling.overheatAbove = 50.0;
+    settings.rules.cooling.perLiter = 3.0;
+  }
   while (state.KeepRunning()) {
     benchmark::DoNotOptimize(simulation::playRuns(settings, 0, settings.runs, engine));
   }
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(settings.runs) *
                           kTurnsPerRun);
 }
-BENCHMARK(engineTurns)->ArgName("engine")->DenseRange(0, 3);
+BENCHMARK(engineTurns)->ArgNames({"engine", "rules"})->ArgsProduct({{0, 1, 2, 3}, {0, 1}});
 
 void wholeBatch(benchmark::State& state) {
   const simulation::BatchSettings settings{heat::MechHeatSystem{}, kTurnsPerRun, 1'000'000, 1};
@@ -80,7 +88,7 @@ void sweep(benchmark::State& state) {
   for (int heatsinks = 8; heatsinks <= 40; ++heatsinks) {
     heat::MechHeatSystem mech;
     mech.heatsinkCount = heatsinks;
-    settings.designs.push_back(mech);
+    settings.designs.emplace_back(mech);
   }
   const auto jobs = static_cast<unsigned>(state.range(0));
   while (state.KeepRunning()) {
