@@ -259,55 +259,55 @@ TEST(Batch, EveryEngineTalliesWhatTheScalarOneDoes) {
                      with([&](auto& m) { m.setEnvironmentSilently(traits.environment); }), 12, 0,
                      300});
   }
-  // Each rule changed: turns from ranges whose outputs are biased one time
-  // in 16, from tables drawn from one output, from two (the heat alone, or
-  // the heat and liters), thresholds never and always met, levels, coolings
-  // and factors.
+  // Each rule changed, over runs that end in a part of a vector: turns from
+  // ranges whose outputs are biased one time in 16, from tables drawn from
+  // one output, from two (the heat alone, or the heat and liters),
+  // thresholds never and always met, levels, coolings and factors.
   const std::vector<Case> ruleCases{
-      {"wide ranges", {}, 12, 0, 300, rules([](Rules& r) {
+      {"wide ranges", {}, 12, 0, 301, rules([](Rules& r) {
          r.heatMin = 30;
          r.heatMax = 9'000;
          r.litersMin = 0;
          r.litersMax = 10'000;
        })},
-      {"a heat table", {}, 12, 0, 300, rules([](Rules& r) {
+      {"a heat table", {}, 12, 0, 301, rules([](Rules& r) {
          r.heatValues = {0, 7, 45, 300};
          r.heatWeights = {1, 0, 3, 2};
        })},
-      {"a heat table alone in an output", {}, 12, 0, 300, rules([](Rules& r) {
+      {"a heat table alone in an output", {}, 12, 0, 301, rules([](Rules& r) {
          r.heatValues = {5, 50, 60, 500};
          r.heatWeights = {600'000, 1, 0, 399'999};
          r.litersMin = 0;
          r.litersMax = 10'000;
        })},
-      {"a heat table with the liters in an output", {}, 12, 0, 300, rules([](Rules& r) {
+      {"a heat table with the liters in an output", {}, 12, 0, 301, rules([](Rules& r) {
          r.heatValues = {3, 61};
          r.heatWeights = {77'777, 22'223};
          r.litersMax = 10'000;
          r.moveAtMost = 5'000;
        })},
-      {"thresholds -1", {}, 12, 0, 300, rules([](Rules& r) {
+      {"thresholds -1", {}, 12, 0, 301, rules([](Rules& r) {
          r.damageAbove = r.moveAtMost = r.coolantAtMost = -1;
        })},
-      {"thresholds always met", {}, 12, 0, 300, rules([](Rules& r) {
+      {"thresholds always met", {}, 12, 0, 301, rules([](Rules& r) {
          r.damageAbove = 0;
          r.moveAtMost = 40;
          r.coolantAtMost = 4;
          r.percentPerStep = 17;
        })},
-      {"no damage", with([](auto& m) { m.heatsinkDamage = 0.5F; }), 12, 0, 300,
+      {"no damage", with([](auto& m) { m.heatsinkDamage = 0.5F; }), 12, 0, 301,
        rules([](Rules& r) { r.percentPerStep = 0; })},
-      {"coolings", doubles, 12, 0, 300, rules([](Rules& r) {
+      {"coolings", doubles, 12, 0, 301, rules([](Rules& r) {
          r.cooling.perLiter = 3.0;
          r.cooling.singleHeatsink = 0.1;
          r.cooling.doubleHeatsink = 1.3;
        })},
-      {"levels", {}, 12, 0, 300, rules([](Rules& r) {
+      {"levels", {}, 12, 0, 301, rules([](Rules& r) {
          r.heatMax = 69;
          r.cooling.overheatAbove = 50.0;
          r.cooling.criticalAbove = 40.0;
        })},
-      {"factors", with([](auto& m) { m.baseCoolingFactor = 0.3F; }), 12, 0, 300,
+      {"factors", with([](auto& m) { m.baseCoolingFactor = 0.3F; }), 12, 0, 301,
        rules([](Rules& r) {
          r.cooling.factors = {0.1F, 3.3F, 0.7F, 1.9F, 1.1F};
        })},
@@ -316,7 +316,7 @@ TEST(Batch, EveryEngineTalliesWhatTheScalarOneDoes) {
   std::mt19937 random{2024};  // NOLINT(cert-msc32-c,cert-msc51-cpp): the same rule sets every time
   for (int set = 0; set < 8; ++set) {
     cases.push_back({"random rules " + std::to_string(set),
-                     set % 2 == 0 ? doubles : heat::MechHeatSystem{}, 12, 0, 300,
+                     set % 2 == 0 ? doubles : heat::MechHeatSystem{}, 12, 0, 301,
                      randomRules(random)});
   }
   for (const Engine engine : {Engine::Sse4, Engine::Avx2, Engine::Avx512}) {
@@ -380,6 +380,8 @@ TEST(Batch, OfAMechThatCannotCoolAddsUpTheDrawnHeat) {
 }
 
 TEST(Batch, RefusesSettingsThatDescribeNoBatch) {
+  Rules outOfBounds;
+  outOfBounds.heatMin = 60;
   struct Case {
     BatchSettings settings;
     std::string field;
@@ -391,6 +393,7 @@ TEST(Batch, RefusesSettingsThatDescribeNoBatch) {
       {{mechWith({.heatsinks = 10, .coolant = -1}), 10, 5, 1}, "coolantLiters"},
       {{heat::MechHeatSystem{}, 10, 5, 1, 0}, "mostChartedTurns"},
       {{heat::MechHeatSystem{}, 10, 5, 1, kMaxChartedTurns + 1}, "mostChartedTurns"},
+      {{heat::MechHeatSystem{}, 10, 5, 1, kMaxChartedTurns, outOfBounds}, "heat.max"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.field);
@@ -435,8 +438,17 @@ TEST(Batch, TakesNoMoreMemoryThanItsBound) {
   heat::MechHeatSystem damaged = mechWith({.heatsinks = 1'000, .coolant = 0});
   damaged.heatsinkType = heat::HeatsinkType::Double;
   damaged.heatsinkDamage = 3.0F;
+  // By rules whose damage never grows, and with a table of heats.
+  Rules undamaging;
+  undamaging.percentPerStep = 0;
+  Rules table;
+  table.heatValues = {0, 900};
+  table.heatWeights = {5, 1};
   const BatchSettings batches[] = {
       {heat::MechHeatSystem{}, 12, 3'000, 1},
+      {damaged, 30, 500, 4, kMaxChartedTurns, undamaging},
+      {mechWith({.heatsinks = 10, .coolant = 0}), 30, 500, 4, kMaxChartedTurns, undamaging},
+      {mechWith({.heatsinks = 0, .coolant = 0}), 30, 500, 4, kMaxChartedTurns, table},
       {mechWith({.heatsinks = 0, .coolant = 0}), 40, 2'000, 2},
       {mechWith({.heatsinks = 1'000, .coolant = 10}), 60, 2'000, 3, 7},
       {damaged, 30, 500, 4},
