@@ -493,9 +493,10 @@ std::optional<std::vector<simulation::RuleValue>> ruleValues(simulation::RuleTyp
     values.assign(wholes->begin(), wholes->end());
     return values;
   }
-  const auto items = text.empty() && type == simulation::RuleType::WholeList
-                         ? std::optional{std::vector<std::string_view>{}}
-                         : listItems(text);
+  auto items = listItems(text);
+  if (text.empty() && type == simulation::RuleType::WholeList) {
+    items.emplace();  // no heats and no weights: the rule unset
+  }
   if (!items) {
     return std::nullopt;
   }
@@ -730,7 +731,7 @@ std::optional<Error> runConflict(const Options& options, std::uint64_t designs) 
 // Every set of rules the designs play, the swept rules varying as
 // Options::designs() says.
 std::vector<simulation::Rules> ruleSets(const Options& options) {
-  std::vector<simulation::Rules> sets{options.rules};
+  std::vector<simulation::Rules> sets(1, options.rules);
   for (const RuleSweep& sweep : options.ruleSweeps) {
     std::vector<simulation::Rules> swept;
     swept.reserve(sets.size() * sweep.values.size());
@@ -851,9 +852,13 @@ std::variant<Options, Error> finished(Options options, std::span<char*> argument
   }
   const std::uint64_t designs = designCount(options);
   if (designs > simulation::kMaxDesigns) {
-    const bool counted = designs < std::numeric_limits<std::uint64_t>::max();
-    return Error{"the sweep has " + (counted ? std::to_string(designs) : "countless") +
-                 " designs, more than " + std::to_string(simulation::kMaxDesigns)};
+    // The most a count holds stands for more.
+    std::string count = "countless";
+    if (designs < std::numeric_limits<std::uint64_t>::max()) {
+      count = std::to_string(designs);
+    }
+    return Error{"the sweep has " + count + " designs, more than " +
+                 std::to_string(simulation::kMaxDesigns)};
   }
   if (auto conflict = rulesConflict(options, rulesBefore, sources.given)) {
     return *std::move(conflict);

@@ -66,11 +66,9 @@ std::string keyText(std::string_view key) {
     shown.remove_suffix(1);
   }
   const std::string_view more = shown.size() < key.size() ? "..." : "";
-  const auto bare = [](char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
-           c == '_';
-  };
-  if (!key.empty() && std::ranges::all_of(key, bare)) {
+  constexpr std::string_view kBare =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
+  if (!key.empty() && key.find_first_not_of(kBare) == std::string_view::npos) {
     return std::string{shown} + std::string{more};
   }
   std::string text = "\"";

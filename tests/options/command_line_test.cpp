@@ -361,6 +361,12 @@ TEST(CommandLine, ReadsEveryOptionAndRejectsBadInput) {
        "invalid value '1..2' for --rule cooling.single: expected a number, or a list A,B,C"},
       {{"--rule", "cooling.single=+1"},
        "invalid value '+1' for --rule cooling.single: expected a number, or a list A,B,C"},
+      {{"--rule", "cooling.single=e5"},
+       "invalid value 'e5' for --rule cooling.single: expected a number, or a list A,B,C"},
+      {{"--rule", "cooling.single=1e"},
+       "invalid value '1e' for --rule cooling.single: expected a number, or a list A,B,C"},
+      {{"--rule", "cooling.single="},
+       "invalid value '' for --rule cooling.single: expected a number, or a list A,B,C"},
       {{"--rule", "cooling.single=inf"},
        "invalid value 'inf' for --rule cooling.single: expected a number, or a list A,B,C"},
       {{"--rule", "cooling.single=1,"},
@@ -418,6 +424,22 @@ TEST(CommandLine, ReadsEveryOptionAndRejectsBadInput) {
     SCOPED_TRACE(testing::PrintToString(c.arguments));
     EXPECT_EQ(parsed(c.arguments), c.expected);
   }
+}
+
+TEST(CommandLine, SaysWhenTheRulesItWasGivenAreOutOfBounds) {
+  simulation::Rules broken;
+  broken.heatMax = -1;
+  std::vector<std::string> words{"mech-heat", "--rule", "heat.max=9"};
+  std::vector<char*> argv{words[0].data(), nullptr};
+  const auto refused = parse(1, argv.data(), broken);
+  ASSERT_TRUE(std::holds_alternative<Error>(refused));
+  EXPECT_EQ(std::get<Error>(refused).message,
+            "invalid rules: heat.max must be a whole number from heat.min to 10000 (heat.max is "
+            "-1)");
+  argv = {words[0].data(), words[1].data(), words[2].data(), nullptr};
+  const auto mended = parse(3, argv.data(), broken);
+  ASSERT_TRUE(std::holds_alternative<Options>(mended));
+  EXPECT_EQ(std::get<Options>(mended).rules.heatMax, 9);
 }
 
 }  // namespace

@@ -57,8 +57,10 @@ TEST(RulesFile, ReadsTheRulesItSetsAndPointsAtWhatIsWrong) {
       {"heat = 5\n", "f.toml:1:1: unknown rule 'heat'"},
       {"\"heat.max\" = 5\n", "f.toml:1:1: unknown rule '\"heat.max\"'"},
       {"[heat]\n"
-       R"("a \"b\\\u0001" = 1)",
-       R"(f.toml:2:1: unknown rule 'heat."a \"b\\\u0001"')"},
+       R"("a \"b\\\u0001\u007f" = 1)",
+       R"(f.toml:2:1: unknown rule 'heat."a \"b\\\u0001\u007f"')"},
+      {"\"\" = 1\n", "f.toml:1:1: unknown rule '\"\"'"},
+      {"[hea]\nmax = 1\n", "f.toml:1:2: unknown rule 'hea'"},
       {"[heat.sub]\n", "f.toml:1:7: unknown rule 'heat.sub'"},
       {"[heat]\n" + repeated("k", 41) + " = 1\n",
        "f.toml:2:1: unknown rule 'heat." + repeated("k", 40) + "...'"},
@@ -85,6 +87,8 @@ TEST(RulesFile, ReadsTheRulesItSetsAndPointsAtWhatIsWrong) {
       // A rule out of bounds because of another: at the other when it was not set.
       {"[heat]\nmax = 30\nmin = 40\n", "f.toml:2:7: " + heatMax},
       {"[heat]\nmin = 70\n", "f.toml:2:7: " + heatMax + " (heat.max is 59)"},
+      {"[heat]\nmin = 70\n[liters]\nmin = 50\n[cooling]\nsingle = 5\n",
+       "f.toml:2:7: " + heatMax + " (heat.max is 59)"},
       {"[heat]\nvalues = [1, 2]\n", "f.toml:2:10: " + weights + " (heat.weights is [])"},
       // Characters other than ASCII where toml++ asks whether they are spaces
       // (toml++ 3.3 on its own reaches __builtin_unreachable for these).
@@ -94,6 +98,7 @@ TEST(RulesFile, ReadsTheRulesItSetsAndPointsAtWhatIsWrong) {
       {"heap.max = 8'\u00f8\n",
        "f.toml:1:13: Error while parsing decimal integer: expected digit, saw '''"},
       {"x = \"\"\"a\\  \n \n \u00e9\"\"\"\n", "f.toml:1:1: unknown rule 'x'"},
+      {"x = '''a'''", "f.toml:1:1: unknown rule 'x'"},
       {"x = \"\"\"\\\u00e9\"\"\"\n",
        "f.toml:1:9: Error while parsing string: unknown escape sequence '\\\u00e9'"},
       // TOML's own errors.
@@ -197,6 +202,8 @@ TEST(RulesFile, ReadsAFileOfAtMostAMegabyte) {
   for (const auto& [path, expected] : std::vector<std::pair<std::string, std::string>>{
            {write("over.toml", full + " "),
             cannot + "/over.toml: it holds more than 1000000 bytes"},
+           {write("huge.toml", std::string(2 * kMostRulesBytes, ' ')),
+            cannot + "/huge.toml: it holds more than 1000000 bytes"},
            {folder.string(), cannot + ": Is a directory"},
            {(folder / "none.toml").string(), cannot + "/none.toml: No such file or directory"},
            {write("bad.toml", "[heat]\nmax = -1\n"),
