@@ -31,9 +31,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string text = input.ConsumeRemainingBytesAsString();
   const auto read = command_line::readRules("fuzz.toml", text);
   if (const auto* error = std::get_if<command_line::Error>(&read)) {
-    require(error->message.starts_with("fuzz.toml:") &&
-                error->message.find('\n') == std::string::npos,
-            "an error is one line that starts with the file's name", error->message);
+    require(
+        error->message.starts_with("fuzz.toml:") && error->message.find('\n') == std::string::npos,
+        "an error is one line that starts with the file's name", error->message);
     return 0;
   }
   const auto& rules = std::get<simulation::Rules>(read);

@@ -51,9 +51,8 @@ TurnSource platformTurns(std::optional<std::uint32_t> seed, const Rules& rules) 
 
 TurnSource batchRunTurns(std::uint32_t batchSeed, std::uint64_t run, const Rules& rules) {
   auto random = std::make_shared<RunRandom>(batchSeed, run);
-  return TurnSource{[] {}, [random, ranges = TurnRanges{rules}] {
-                      return random->drawTurn(ranges);
-                    }};
+  return TurnSource{[] {},
+                    [random, ranges = TurnRanges{rules}] { return random->drawTurn(ranges); }};
 }
 
 std::vector<TurnRecord> playNarratedRun(heat::MechHeatSystem& mech, int turns,

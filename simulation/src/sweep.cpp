@@ -34,8 +34,9 @@ std::uint64_t sweepMemory(const SweepSettings& settings) {
 BatchSettings designBatch(const SweepSettings& settings, std::size_t design, std::uint64_t runs) {
   const auto charted =
       std::clamp<std::size_t>(kMaxChartedTurnsInAll / settings.designs.size(), 1, kMaxChartedTurns);
-  return BatchSettings{settings.designs[design].mech, settings.turns, runs, settings.seed,
-                       static_cast<int>(charted), settings.designs[design].rules};
+  return BatchSettings{
+      settings.designs[design].mech, settings.turns, runs, settings.seed, static_cast<int>(charted),
+      settings.designs[design].rules};
 }
 
 std::vector<std::uint64_t> checkpoints(const SweepSettings& settings) {

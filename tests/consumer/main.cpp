@@ -17,16 +17,17 @@ int main() {
   // The game's rules, with weapons that add up to 69 heat a turn.
   simulation::Rules rules;
   rules.heatMax = 69;
-  const simulation::BatchSettings settings{heat::MechHeatSystem{}, 12, 1'000, 42, simulation::kMaxChartedTurns, rules};
+  const simulation::BatchSettings settings{heat::MechHeatSystem{},       12,   1'000, 42,
+                                           simulation::kMaxChartedTurns, rules};
   const simulation::BatchResult batch = simulation::playBatch(settings);
   reports::printText(std::cout, batch);
 
   heat::MechHeatSystem hottest;
   std::ostringstream narration;
-  simulation::playNarratedRun(hottest, settings.turns,
-                              simulation::batchRunTurns(settings.seed, batch.tally.hottest.run,
-                                                        settings.rules),
-                              settings.rules, narration);
+  simulation::playNarratedRun(
+      hottest, settings.turns,
+      simulation::batchRunTurns(settings.seed, batch.tally.hottest.run, settings.rules),
+      settings.rules, narration);
   const bool replayed = hottest.totalHeat == batch.tally.hottest.finalHeat;
   return mech.totalHeat == 35.0 && replayed ? 0 : 1;
 }

@@ -102,7 +102,8 @@ TEST(Sweep, ChartsFewerTurnsOfEachDesignWhenTheDesignsAreMany) {
   };
   for (const Case c : {Case{1, 1'000}, Case{100, 1'000}, Case{150, 666}, Case{10'000, 10}}) {
     SCOPED_TRACE(c.designs);
-    const SweepSettings settings{std::vector<Design>(c.designs, heat::MechHeatSystem{}), 5'000, 1, 0, {}};
+    const SweepSettings settings{
+        std::vector<Design>(c.designs, heat::MechHeatSystem{}), 5'000, 1, 0, {}};
     EXPECT_EQ(designBatch(settings, c.designs - 1, 1).mostChartedTurns, c.charted);
   }
 }
@@ -156,9 +157,9 @@ TEST(Sweep, StopsAtTheFirstCheckThatMeetsTheMargin) {
   EXPECT_EQ(checkpoints({{heat::MechHeatSystem{}}, 10, 26'212, 3, 0.005}),
             (std::vector<std::uint64_t>{13'106, 26'212}));
   EXPECT_THROW(checkSweepSettings({{}, 10, 5, 3, {}}), std::invalid_argument);
-  EXPECT_THROW(
-      checkSweepSettings({std::vector<Design>(kMaxDesigns + 1, heat::MechHeatSystem{}), 10, 5, 3, {}}),
-      std::invalid_argument);
+  EXPECT_THROW(checkSweepSettings(
+                   {std::vector<Design>(kMaxDesigns + 1, heat::MechHeatSystem{}), 10, 5, 3, {}}),
+               std::invalid_argument);
   EXPECT_NO_THROW(
       checkSweepSettings({std::vector<Design>(kMaxDesigns, heat::MechHeatSystem{}), 10, 5, 3, {}}));
   EXPECT_THROW(checkSweepSettings({{heat::MechHeatSystem{}}, 10, 5, 3, 0.0}),
