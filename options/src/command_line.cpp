@@ -11,6 +11,7 @@
 #include <iomanip>
 #include <limits>
 #include <memory>
+#include <set>
 #include <span>
 #include <sstream>
 #include <string>
@@ -446,12 +447,14 @@ std::optional<std::vector<heat::HeatsinkType>> heatsinkTypeValues(std::string_vi
   return types;
 }
 
-// The first of `values` that an earlier one repeats, if any.
+// The first of `values` that an earlier one repeats, if any; in n log n
+// steps, as a rule may be given 10000 values.
 template <typename Value>
 const Value* repeated(const std::vector<Value>& values) {
-  for (auto item = values.begin(); item != values.end(); ++item) {
-    if (std::find(values.begin(), item, *item) != item) {
-      return std::to_address(item);
+  std::set<Value> seen;
+  for (const Value& value : values) {
+    if (!seen.insert(value).second) {
+      return &value;
     }
   }
   return nullptr;
