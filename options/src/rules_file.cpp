@@ -99,11 +99,10 @@ std::vector<Entry> entries(const toml::table& top) {
       continue;
     }
     for (const auto& [inner, value] : *rules) {
+      // A quoted key with a dot in it makes no rule's name, which has one.
       const std::string name = std::string{key.str()} + "." + std::string{inner.str()};
-      const bool plain = inner.str().find('.') == std::string_view::npos;
       all.push_back({std::string{key.str()} + "." + keyText(inner.str()),
-                     plain ? simulation::ruleNamed(name) : std::nullopt, &value,
-                     inner.source().begin});
+                     simulation::ruleNamed(name), &value, inner.source().begin});
     }
   }
   std::ranges::sort(all, [](const Entry& left, const Entry& right) {
@@ -170,9 +169,8 @@ class Place {
     const bool basic = in_ == In::Basic || in_ == In::LongBasic;
     const bool isLong = in_ == In::LongBasic || in_ == In::LongLiteral;
     escaped_ = basic && c == '\\';
-    if (c == '\n' && !isLong) {
-      in_ = In::Keys;  // a short string left open, which toml++ refuses
-    } else if (c == (basic ? '"' : '\'')) {
+    // A short string left open at its line's end is an error, where toml++ stops.
+    if (c == (basic ? '"' : '\'')) {
       // One quote ends a short string; three a long one, with up to two
       // before them in it.
       const std::size_t run = isLong ? std::min<std::size_t>(quotesAt(text, at, c), 5) : 1;

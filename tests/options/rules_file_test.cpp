@@ -109,6 +109,12 @@ TEST(RulesFile, ReadsTheRulesItSetsAndPointsAtWhatIsWrong) {
        "f.toml:1:13: Error while parsing boolean: expected 'true', saw 't\\u000a'"},
       // Dots outside comments and strings, each a level of tables, are counted.
       {repeated("a.", 1000) + "a = 1\n", "f.toml:1:1: unknown rule 'a'"},
+      {"# a comment\n" + repeated("a.", 1001) + "a = 1\n",
+       "f.toml:2:2002: more than 1000 dots outside comments and strings"},
+      {"x = \"a\n" + repeated("a.", 1001) + "a = 1\n",
+       "f.toml:1:7: Error while parsing string: unescaped control characters other than TAB "
+       "(U+0009) "
+       "are explicitly prohibited"},
       {repeated("a.", 1001) + "a = 1\n",
        "f.toml:1:2002: more than 1000 dots outside comments and strings"},
       {"# " + repeated(".", 1001) + "\n'" + repeated(".", 1001) + "' = 1\n",
