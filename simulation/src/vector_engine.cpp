@@ -185,6 +185,7 @@ struct Numbers {
   double perLiter;
   double overheatAbove;
   double criticalAbove;
+  bool inVectors;  // see drawnInVectors
 };
 
 // Whether a turn is drawn from one output, its heat from heatMin up: the
@@ -318,14 +319,12 @@ struct Runs {
   unsigned everCritical;
 };
 
-// A turn's draws: in the vectors (kInVectors, see drawnInVectors), biased
-// ones drawn again, or else lane by lane. Inlined, so that the runs stay in
-// registers.
-template <bool kInVectors>
+// A turn's draws: in the vectors (see drawnInVectors), biased ones drawn
+// again, or else lane by lane. Inlined, so that the runs stay in registers.
 [[gnu::always_inline]] inline Draws draw(const Job& job, const Numbers& numbers, Runs& runs) {
   const U64 old = runs.random;
   Drawn drawn{};
-  if constexpr (kInVectors) {
+  if (numbers.inVectors) {
     drawn.random = times(old, kMultiplier) + runs.increment;
     U64 fraction = output(old);
     drawn.draws.heat = as<I64>(take(fraction, numbers.sizes[0])) + numbers.heatMin;
@@ -361,8 +360,7 @@ U64 binsOf(F64 heat) {
 
 // The heats of the first `lanes` lanes (`counted`) added to a histogram.
 template <int LinearBinsPerUnit, int BinBitsPerDoubling>
-[[gnu::always_inline]] inline void addHeats(Histogram& histogram, F64 heat, I64 counted,
-                                            std::size_t lanes) {
+void addHeats(Histogram& histogram, F64 heat, I64 counted, std::size_t lanes) {
   const U64 bins = binsOf<LinearBinsPerUnit, BinBitsPerDoubling>(heat);
   const F64 low = load<F64>(histogram.min);
   const F64 high = load<F64>(histogram.max);
@@ -478,9 +476,8 @@ struct Played {
 // tally waits (2 at a time took a third longer; 5 to 10 about the same).
 constexpr std::size_t kTurnsAtOnce = 8;
 
-// Runs group .. group + kWidth - 1, the first `lanes` of them tallied;
-// their turns drawn in the vectors or lane by lane (kInVectors).
-template <bool kInVectors, bool kFull>
+// Runs group .. group + kWidth - 1, the first `lanes` of them tallied.
+template <bool kFull>
 void playGroup(Job& job, const Tables& tables, std::uint64_t group) {
   const Numbers numbers = tables.numbers;
   const std::size_t lanes = kFull ? kWidth : static_cast<std::size_t>(job.end - group);
@@ -501,14 +498,14 @@ void playGroup(Job& job, const Tables& tables, std::uint64_t group) {
   runs.critical = job.criticalTemperature ? ~0U : 0U;  // every lane or none
   // Each turn's draws are drawn a turn ahead, while the processor plays the
   // turn before: they depend on nothing else, and take long.
-  Draws next = draw<kInVectors>(job, numbers, runs);
+  Draws next = draw(job, numbers, runs);
   for (std::size_t first = 0; first < job.turnCount; first += kTurnsAtOnce) {
     const std::size_t turns =
         job.turnCount - first < kTurnsAtOnce ? job.turnCount - first : kTurnsAtOnce;
     Played played[kTurnsAtOnce];
     for (std::size_t turn = 0; turn < turns; ++turn) {
       const Draws draws = next;
-      next = draw<kInVectors>(job, numbers, runs);
+      next = draw(job, numbers, runs);
       played[turn] = playTurn(job, tables, numbers, runs, draws);
     }
     for (std::size_t turn = 0; turn < turns; ++turn) {
@@ -522,17 +519,6 @@ void playGroup(Job& job, const Tables& tables, std::uint64_t group) {
       job.hottestRun = group + lane;
     }
     job.damagedOut += runs.damage[lane] > 1.0 ? 1U : 0U;
-  }
-}
-
-template <bool kInVectors>
-void playGroups(Job& job, const Tables& tables) {
-  std::uint64_t group = job.first;
-  for (; job.end - group >= kWidth; group += kWidth) {
-    playGroup<kInVectors, true>(job, tables, group);
-  }
-  if (group < job.end) {
-    playGroup<kInVectors, false>(job, tables, group);
   }
 }
 
@@ -557,11 +543,14 @@ void playLanes(Job& job) {
                            rules.coolantAtMost,
                            rules.perLiter,
                            rules.overheatAbove,
-                           rules.criticalAbove};
-  if (drawnInVectors(rules)) {
-    playGroups<true>(job, tables);
-  } else {
-    playGroups<false>(job, tables);
+                           rules.criticalAbove,
+                           drawnInVectors(rules)};
+  std::uint64_t group = job.first;
+  for (; job.end - group >= kWidth; group += kWidth) {
+    playGroup<true>(job, tables, group);
+  }
+  if (group < job.end) {
+    playGroup<false>(job, tables, group);
   }
 }
 
