@@ -312,6 +312,14 @@ TEST(Batch, EveryEngineTalliesWhatTheScalarOneDoes) {
          r.cooling.factors = {0.1F, 3.3F, 0.7F, 1.9F, 1.1F};
        })},
   };
+  // The mechs above also with turns drawn lane by lane, from a heat table.
+  const std::size_t mechCases = cases.size();
+  for (std::size_t mech = 0; mech < mechCases; ++mech) {
+    Case byTable = cases[mech];
+    byTable.what += ", by a heat table";
+    byTable.rules = ruleCases[1].rules;
+    cases.push_back(byTable);
+  }
   cases.insert(cases.end(), ruleCases.begin(), ruleCases.end());
   std::mt19937 random{2024};  // NOLINT(cert-msc32-c,cert-msc51-cpp): the same rule sets every time
   for (int set = 0; set < 8; ++set) {
