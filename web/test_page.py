@@ -33,12 +33,12 @@ def check(name, ok, detail=''):
     print(f"{'PASS' if ok else 'FAIL'} {name}{'' if ok or not detail else ': ' + str(detail)[:400]}")
 
 
-def native(*args, engine=None):
+def native(*args, engine=None, cwd=None):
     """The program's standard output and error for these arguments, with the
-    batch engine `engine` when given (MECH_HEAT_ENGINE)."""
+    batch engine `engine` when given (MECH_HEAT_ENGINE), in folder `cwd`."""
     environment = dict(os.environ, MECH_HEAT_ENGINE=engine) if engine else None
     done = subprocess.run([NATIVE, *args], stdin=subprocess.DEVNULL, capture_output=True, text=True,
-                          check=False, env=environment)
+                          check=False, env=environment, cwd=cwd)
     return done.stdout, done.stderr
 
 
@@ -47,12 +47,26 @@ CONTROLS = ('heatsinks', 'heatsink-type', 'coolant', 'environment', 'turns', 'ru
             'max-overheat')
 
 
+# The rules' fields, (name, the game's value) in the page's order, as the page has them once loaded.
+RULES = []
+
+
 def in_order(given):
-    return [(name, given[name]) for name in CONTROLS if given.get(name)]
+    """The controls given, then the rules, as the page links them."""
+    return ([(name, given[name]) for name in CONTROLS if given.get(name)]
+            + [(name, given[name]) for name, _ in RULES if name in given])
+
+
+def option_words(name, value):
+    return ['--rule', f'{name}={value}'] if name in dict(RULES) else [f'--{name}', value]
 
 
 def words(given):
-    return [word for name, value in in_order(given) for word in (f'--{name}', value)]
+    return [word for name, value in in_order(given) for word in option_words(name, value)]
+
+
+def error_id(name):
+    return f'rule-{name}-error' if name in dict(RULES) else f'{name}-error'
 
 
 options = webdriver.ChromeOptions()
@@ -62,6 +76,9 @@ for flag in ('--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '-
              f'--user-data-dir={tempfile.mkdtemp(prefix="mech-heat-chromium-")}',
              '--window-size=1280,1000'):
     options.add_argument(flag)
+DOWNLOADS = Path(tempfile.mkdtemp(prefix='mech-heat-downloads-'))
+options.add_experimental_option('prefs', {'download.default_directory': str(DOWNLOADS),
+                                          'download.prompt_for_download': False})
 driver = webdriver.Chrome(service=Service('/usr/bin/chromedriver'), options=options)
 
 
@@ -77,8 +94,8 @@ def state():
     return js("return document.getElementById('json').dataset.state ?? ''")
 
 
-def wait_until_settled(timeout=300):
-    WebDriverWait(driver, timeout, poll_frequency=0.05).until(lambda _: state() != 'running')
+def wait_until_settled(timeout=300, settled=lambda state: state != 'running'):
+    WebDriverWait(driver, timeout, poll_frequency=0.05).until(lambda _: settled(state()))
     return state()
 
 
@@ -93,7 +110,8 @@ def wait_for_narration(before, timeout=120):
 
 
 def set_controls(given):
-    """Every control from `given` (long option name to value), typed; the others emptied."""
+    """Every control from `given` (long option name or rule name to value), typed; the other
+    controls emptied, the other rules' fields at the game's values."""
     for name in (name for name in CONTROLS if name != 'heatsink-type'):
         field = driver.find_element(By.ID, name)
         field.clear()
@@ -101,13 +119,20 @@ def set_controls(given):
             field.send_keys(given[name])
     Select(driver.find_element(By.ID, 'heatsink-type')).select_by_value(
         given.get('heatsink-type', ''))
+    for name, game in RULES:
+        field = driver.find_element(By.ID, f'rule-{name}')
+        if field.get_attribute('value') != given.get(name, game):
+            js("document.getElementById('rules-part').open = true")
+            field.clear()
+            field.send_keys(given.get(name, game))
 
 
 def open_link(fragment):
     """The page opened afresh at #fragment, once it has settled."""
     driver.get('about:blank')
     driver.get(PAGE.as_uri() + '#' + fragment)
-    return wait_until_settled()
+    # The link is opened once the rules' fields are there: done or refused.
+    return wait_until_settled(settled=lambda state: state in ('done', 'error'))
 
 
 def result_hidden():
@@ -158,12 +183,25 @@ try:
     print(f"load: worker ready {load['ready']:.0f} ms after navigation start, load event "
           f"{load['load']:.0f} ms, driver.get {1000 * (time.perf_counter() - began):.0f} ms")
     check('the page loads, offline, with its module in a worker', load['ready'] > 0)
+    WebDriverWait(driver, 30, poll_frequency=0.02).until(lambda _: js('return window.mechHeat.rules'))
+    RULES.extend((rule['name'], rule['value']) for rule in js('return window.mechHeat.rules'))
+    # A field for every rule --print-rules writes, each holding the game's value as --rule takes it.
+    printed = native('--print-rules')[0]
+    check('a field for every rule, the game\'s value in each',
+          len(RULES) == len([line for line in printed.splitlines() if ' = ' in line])
+          and native(*[word for name, game in RULES for word in option_words(name, game)],
+                     '--print-rules')[0] == printed, RULES)
 
     # Same numbers as the program.
     compare_batch('batch', BATCH)
     compare_batch('sweep', SWEEP)
     compare_batch('margin', {'margin': '1%', 'heatsinks': '11', 'seed': '3'})
     compare_batch('a fresh seed', {'runs': '2000', 'heatsinks': '9'})
+    compare_batch('changed rules', {'runs': '3000', 'seed': '4', 'environment': 'water',
+                                    'heat.values': '0,30,60', 'heat.weights': '1,2,1',
+                                    'overheat-above': '50', 'environments.water': '1.5'})
+    compare_batch('a sweep of a rule', {'runs': '2000', 'seed': '6', 'heat.max': '50..70/10',
+                                        'cooling.single': '1.5'})
 
     # Any run of any design of the sweep.
     before = narrations()
@@ -201,12 +239,16 @@ try:
     link = driver.find_element(By.ID, 'link').get_attribute('href')
     check('the page links to its result', link.endswith('#' + urlencode(in_order(BATCH))), link)
     # Of a key given twice, as of an option, the last counts.
+    # Rules by their names, the others the game's (those of the batch before are not kept).
     for fragment in ('runs=100&seed=5&runs=2000',
-                     'heatsink-type=double&runs=500&seed=3&heatsink-type=single'):
+                     'heatsink-type=double&runs=500&seed=3&heatsink-type=single',
+                     'runs=500&seed=3&heat.max=80&overheat-above=50&heat.max=69'):
         settled = open_link(fragment)
-        args = [word for name, value in parse_qsl(fragment) for word in (f'--{name}', value)]
+        args = [word for name, value in parse_qsl(fragment) for word in option_words(name, value)]
+        link = driver.find_element(By.ID, 'link').get_attribute('href')
         check(f'#{fragment} plays mech-heat {" ".join(args)}',
-              settled == 'done' and text_of('json') == native(*args, '--json', '--jobs', '1')[0])
+              settled == 'done' and text_of('json') == native(*args, '--json', '--jobs', '1')[0]
+              and link.endswith('#' + urlencode(in_order(dict(parse_qsl(fragment))))), link)
 
     # Stop: a long batch, stopped while it plays, and the page still works.
     run_long = {'runs': '10000000000', 'seed': '1'}
@@ -223,15 +265,43 @@ try:
 
     # Bad input: the program's message beside its control, and nothing runs.
     for name, value in (('heatsinks', 'abc'), ('heatsinks', '5..2'), ('environment', 'lava'),
-                        ('turns', '0'), ('margin', '0.7'), ('seed', '-1'), ('max-overheat', '200%')):
+                        ('turns', '0'), ('margin', '0.7'), ('seed', '-1'), ('max-overheat', '200%'),
+                        ('heat.max', 'abc'), ('heat.min', '70'), ('environments.space', '0'),
+                        ('heat.weights', '1,2')):
         given = {'runs': '1000', 'seed': '1', name: value}
         run_with_controls(given)
         message = native(*words(given))[1].splitlines()[0].removeprefix('mech-heat: ')
-        shown = text_of(f'{name}-error')
-        check(f'--{name} {value}: "{message}" beside its control, nothing run',
+        shown = text_of(error_id(name))
+        check(f'{" ".join(option_words(name, value))}: "{message}" beside its control, nothing run',
               shown == message and state() == 'error' and js('return window.mechHeat.progressed') == 0
               and result_hidden()
               and driver.find_element(By.ID, 'progress').get_attribute('value') == '0', shown)
+
+    # Rules files: Load rules fills the fields with a file's rules (the others with the game's); a
+    # file the program refuses gets its message and changes nothing. Save rules downloads the rules
+    # of the fields as --print-rules writes them, which --rules reads back.
+    folder = Path(tempfile.mkdtemp(prefix='mech-heat-rules-'))
+    (folder / 'hot.toml').write_text('[heat]\nmax = 69\n\n[environments]\nwater = 1.5\n')
+    (folder / 'bad.toml').write_text('[heat]\nmax = 69\nmin = "none"\n')
+    set_controls({'overheat-above': '50'})
+    loaded = {'heat.max': '69', 'environments.water': '1.5'}
+    for file, message in (('hot.toml', ''), ('bad.toml', native('--rules', 'bad.toml', cwd=folder)[1])):
+        read = js('return window.mechHeat.rulesRead')
+        driver.find_element(By.ID, 'rules-file').send_keys(str(folder / file))
+        WebDriverWait(driver, 10).until(
+            lambda _: js('return window.mechHeat.rulesRead') > read or text_of('rules-error'))
+        fields = {name: driver.find_element(By.ID, f'rule-{name}').get_attribute('value')
+                  for name, _ in RULES}
+        message = message.splitlines()[0].removeprefix('mech-heat: ') if message else ''
+        check(f'Load rules of {file}: its rules in the fields, "{message}" beside Load rules',
+              fields == {**dict(RULES), **loaded} and text_of('rules-error') == message,
+              f'{text_of("rules-error")} {fields}')
+    driver.find_element(By.ID, 'save-rules').click()
+    saved = DOWNLOADS / 'rules.toml'
+    WebDriverWait(driver, 10).until(lambda _: saved.exists() and not list(DOWNLOADS.glob('*.crdownload')))
+    check('Save rules downloads the rules of the fields, which --rules reads back',
+          saved.read_text() == native(*words(loaded), '--print-rules')[0]
+          == native('--rules', str(saved), '--print-rules')[0], saved.read_text())
 
     # A link with a key the page does not take, and a batch the page has no memory for (two designs
     # of a million turns: 830 MB of JSON, more than the browser's longest string): the message in
@@ -239,6 +309,7 @@ try:
     for fragment, where, expected, played in (
             ('seed=1&run=5', 'link-error', "unknown key 'run' in the link", False),
             ('runs=100&bogus=1', 'link-error', "unknown key 'bogus' in the link", False),
+            ('runs=100&heat.maxx=5', 'link-error', "unknown key 'heat.maxx' in the link", False),
             ('heatsinks=10,11&turns=1000000&runs=1&seed=1', 'form-error', 'out of memory: ', True)):
         settled = open_link(fragment)
         shown = text_of(where)
@@ -267,8 +338,9 @@ try:
           f'{turns / min(vector_s) / 1e6:.1f}; the page takes {ratio:.2f}x as long as the scalar one')
     check('the page plays within 2x of the scalar engine on one thread', ratio < 2.0, f'{ratio:.2f}x')
 
-    # Readable from 360 to 1600 pixels wide: nothing wider than the window.
+    # Readable from 360 to 1600 pixels wide, the rules open: nothing wider than the window.
     run_with_controls(SWEEP)
+    js("document.getElementById('rules-part').open = true")
     for width in (360, 1600):
         driver.set_window_size(width, 1000)
         scroll = js('return document.documentElement.scrollWidth')
