@@ -347,11 +347,13 @@ try:
         inner = js('return window.innerWidth')
         check(f'{width} px wide: no sideways scrolling', scroll <= inner, f'{scroll} > {inner}')
     driver.set_window_size(1280, 1000)
+    js("document.getElementById('rules-part').open = false")
     before = narrations()
     run_with_controls(BATCH)
     wait_for_narration(before)
     height = js('return document.documentElement.scrollHeight')
     driver.set_window_size(1280, min(height, 2400))
+    js('window.scrollTo(0, 0)')
     SCREENSHOT.parent.mkdir(parents=True, exist_ok=True)
     check(f'screenshot {SCREENSHOT}', driver.save_screenshot(str(SCREENSHOT)))
 finally:
