@@ -130,10 +130,7 @@ std::vector<std::size_t> SweptRules::all() const {
 
 SweptRules sweptRules(const simulation::SweepResult& result) {
   const simulation::Rules defaults;
-  SweptRules swept;
-  if (result.designs.empty()) {
-    return swept;
-  }
+  SweptRules swept;  // a sweep has at least one design
   for (std::size_t rule = 0; rule < simulation::kRuleNames.size(); ++rule) {
     const simulation::RuleValue first =
         simulation::ruleValue(result.designs.front().settings.rules, rule);

@@ -225,9 +225,7 @@ charts::SweepChart sweepChart(const simulation::SweepResult& result, const Repor
   chart.description = std::to_string(summaries.size()) + " designs, each " +
                       std::to_string(result.runs) + " runs on the same runs, seed " +
                       std::to_string(result.settings.seed) + ".";
-  if (!summaries.empty()) {
-    chart.description += rulesSentence(summaries.front().settings.rules, rules.shared);
-  }
+  chart.description += rulesSentence(summaries.front().settings.rules, rules.shared);
   chart.maxOverheat = options.maxOverheat;
   std::vector<bool> picked(summaries.size());
   if (options.maxOverheat) {

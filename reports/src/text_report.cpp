@@ -106,9 +106,7 @@ std::string sweepTable(const simulation::SweepResult& result,
                      " of " + counted(static_cast<std::uint64_t>(settings.turns), "turn") +
                      " on the same runs, seed " + std::to_string(settings.seed) + "\n";
   const SweptRules rules = sweptRules(result);
-  if (!summaries.empty()) {
-    text += rulesLine(summaries.front().settings.rules, rules.shared);
-  }
+  text += rulesLine(summaries.front().settings.rules, rules.shared);  // a sweep has designs
   using Align = Table::Align;
   // GCOVR_EXCL_BR_START: as in batchText
   std::vector<Table::Column> columns{{{"heatsinks"}, Align::Right, 0},

@@ -319,6 +319,13 @@ TEST(SweepReport, GivesEachDesignThePlainBatchsNumbers) {
   EXPECT_NE(lists.str().find(" heat.values heat.weights "), std::string::npos) << lists.str();
   EXPECT_NE(lists.str().find(" temperate air       10,50          1,3 "), std::string::npos);
   EXPECT_NE(lists.str().find(" temperate air   13 values    13 values "), std::string::npos);
+  // In words, a range or a table once however many of its rules changed.
+  simulation::Rules one;
+  one.heatValues = {7};
+  one.heatWeights = {1};
+  one.litersMin = 2;
+  one.litersMax = 3;
+  EXPECT_EQ(rulesWords(one, changedRules(one)), "heat table of 1 value, liters 2..3");
 }
 
 TEST(SweepReport, SaysWhetherTheMarginWasMetAndWhatIsEnough) {

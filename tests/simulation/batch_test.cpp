@@ -9,11 +9,13 @@
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "heat/mech_heat_system.hpp"
 #include "simulation/batch.hpp"
 #include "simulation/heat_histogram.hpp"
+#include "simulation/rules.hpp"
 #include "simulation/run_random.hpp"
 #include "simulation/turn.hpp"
 
@@ -390,6 +392,41 @@ TEST(Batch, OfAMechThatCannotCoolAddsUpTheDrawnHeat) {
 TEST(Batch, RefusesSettingsThatDescribeNoBatch) {
   Rules outOfBounds;
   outOfBounds.heatMin = 60;
+  // Each bound that a rule set may break, the rule it names.
+  const auto broken = [](auto change) {
+    Rules rules;
+    change(rules);
+    return rules;
+  };
+  const std::vector<std::pair<Rules, std::string>> rulesOutOfBounds{
+      {broken([](Rules& r) { r.heatValues.assign(10'001, 1); }), "heat.values"},
+      {broken([](Rules& r) {
+         r.heatValues = {1, 2};
+         r.heatWeights = {1, 1'000'001};
+       }),
+       "heat.weights"},
+      {broken([](Rules& r) {
+         r.heatValues = {1};
+         r.heatWeights = {0};
+       }),
+       "heat.weights"},
+      {broken([](Rules& r) { r.cooling.perLiter = 2e6; }), "cooling.per-liter"},
+      {broken([](Rules& r) { r.cooling.factors[1] = 1001.0F; }), "environments.water"},
+      {broken([](Rules& r) { r.cooling.factors[2] = 0.0F; }), "environments.hot-air"},
+  };
+  for (const auto& [rules, named] : rulesOutOfBounds) {
+    const std::optional<RuleProblem> problem = rulesProblem(rules);
+    ASSERT_TRUE(problem.has_value()) << named;
+    EXPECT_EQ(kRuleNames.at(problem->rule).name, named);
+  }
+  // A value of another type, or for no rule, is not stored.
+  Rules rules;
+  EXPECT_FALSE(setRule(rules, *ruleNamed("heat.values"), RuleValue{std::int64_t{3}}));
+  EXPECT_FALSE(
+      setRule(rules, *ruleNamed("cooling.single"), RuleValue{std::vector<std::int64_t>{}}));
+  EXPECT_FALSE(setRule(rules, kRuleNames.size(), RuleValue{1.0}));
+  EXPECT_TRUE(setRule(rules, *ruleNamed("environments.space"), RuleValue{2.5F}));
+  EXPECT_EQ(rules, broken([](Rules& r) { r.cooling.factors[0] = 2.5F; }));
   struct Case {
     BatchSettings settings;
     std::string field;

@@ -62,7 +62,7 @@ struct TurnRanges {
     if (heatValues.empty()) {
       return heatMin + static_cast<int>(index);
     }
-    const auto above = std::ranges::upper_bound(heatWeightsThrough, index);
+    const auto above = std::ranges::upper_bound(heatWeightsThrough, index);  // GCOVR_EXCL_BR_LINE
     return heatValues[static_cast<std::size_t>(above - heatWeightsThrough.begin())];
   }
 };
