@@ -166,8 +166,9 @@ std::string rulesWords(const simulation::Rules& rules, const std::vector<std::si
       }
       const std::size_t values = rules.heatValues.size();
       said = values == 0
-                 ? "heat " + value(0) + ".." + value(1)
-                 : "heat table of " + std::to_string(values) + (values == 1 ? " value" : " values");
+                 ? "heat " + value(0) + ".." + value(1)  // GCOVR_EXCL_BR_LINE: strings' clean-up
+                 : "heat table of " + std::to_string(values) +
+                       (values == 1 ? " value" : " values");  // GCOVR_EXCL_BR_LINE
     } else if (rule == kLitersMin || rule == kLitersMax) {
       if (std::exchange(litersSaid, true)) {
         continue;
