@@ -148,10 +148,12 @@ SweptRules sweptRules(const simulation::SweepResult& result) {
 
 std::string rulesWords(const simulation::Rules& rules, const std::vector<std::size_t>& which) {
   // Indexes in simulation::kRuleNames.
-  constexpr std::size_t kHeatWeights = 3;
-  constexpr std::size_t kLitersMin = 5;
-  constexpr std::size_t kLitersMax = 6;
-  constexpr std::size_t kFirstFactor = 15;
+  constexpr std::size_t kHeatMin = simulation::ruleIndex("heat.min");
+  constexpr std::size_t kHeatMax = simulation::ruleIndex("heat.max");
+  constexpr std::size_t kHeatWeights = simulation::ruleIndex("heat.weights");
+  constexpr std::size_t kLitersMin = simulation::ruleIndex("liters.min");
+  constexpr std::size_t kLitersMax = simulation::ruleIndex("liters.max");
+  constexpr std::size_t kFirstFactor = simulation::ruleIndex("environments.space");
   const auto value = [&](std::size_t rule) {
     return simulation::ruleText(simulation::ruleValue(rules, rule));
   };
@@ -165,10 +167,11 @@ std::string rulesWords(const simulation::Rules& rules, const std::vector<std::si
         continue;
       }
       const std::size_t values = rules.heatValues.size();
+      // GCOVR_EXCL_BR_START: the strings' clean-up
       said = values == 0
-                 ? "heat " + value(0) + ".." + value(1)  // GCOVR_EXCL_BR_LINE: strings' clean-up
-                 : "heat table of " + std::to_string(values) +
-                       (values == 1 ? " value" : " values");  // GCOVR_EXCL_BR_LINE
+                 ? "heat " + value(kHeatMin) + ".." + value(kHeatMax)
+                 : "heat table of " + std::to_string(values) + (values == 1 ? " value" : " values");
+      // GCOVR_EXCL_BR_STOP
     } else if (rule == kLitersMin || rule == kLitersMax) {
       if (std::exchange(litersSaid, true)) {
         continue;

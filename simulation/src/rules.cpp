@@ -25,21 +25,21 @@ constexpr double kMostFactor = 1000.0;
 template <typename Fields>
 auto* wholeField(Fields& rules, std::size_t rule) {
   switch (rule) {
-    case 0:
+    case ruleIndex("heat.min"):
       return &rules.heatMin;
-    case 1:
+    case ruleIndex("heat.max"):
       return &rules.heatMax;
-    case 4:
+    case ruleIndex("heat.damage-above"):
       return &rules.damageAbove;
-    case 5:
+    case ruleIndex("liters.min"):
       return &rules.litersMin;
-    case 6:
+    case ruleIndex("liters.max"):
       return &rules.litersMax;
-    case 7:
+    case ruleIndex("liters.move-at-most"):
       return &rules.moveAtMost;
-    case 8:
+    case ruleIndex("selector.coolant-at-most"):
       return &rules.coolantAtMost;
-    case 9:
+    case ruleIndex("damage.percent-per-step"):
       return &rules.percentPerStep;
     default:
       return decltype(&rules.heatMin){nullptr};
@@ -49,9 +49,9 @@ auto* wholeField(Fields& rules, std::size_t rule) {
 template <typename Fields>
 auto* listField(Fields& rules, std::size_t rule) {
   switch (rule) {
-    case 2:
+    case ruleIndex("heat.values"):
       return &rules.heatValues;
-    case 3:
+    case ruleIndex("heat.weights"):
       return &rules.heatWeights;
     default:
       return decltype(&rules.heatValues){nullptr};
@@ -61,22 +61,22 @@ auto* listField(Fields& rules, std::size_t rule) {
 template <typename Fields>
 auto* numberField(Fields& rules, std::size_t rule) {
   switch (rule) {
-    case 10:
+    case ruleIndex("cooling.per-liter"):
       return &rules.cooling.perLiter;
-    case 11:
+    case ruleIndex("cooling.single"):
       return &rules.cooling.singleHeatsink;
-    case 12:
+    case ruleIndex("cooling.double"):
       return &rules.cooling.doubleHeatsink;
-    case 13:
+    case ruleIndex("overheat-above"):
       return &rules.cooling.overheatAbove;
-    case 14:
+    case ruleIndex("critical-above"):
       return &rules.cooling.criticalAbove;
     default:
       return decltype(&rules.cooling.perLiter){nullptr};
   }
 }
 
-constexpr std::size_t kFirstFactor = 15;
+constexpr std::size_t kFirstFactor = ruleIndex("environments.space");
 constexpr std::size_t kSelectors = heat::kEnvironments.size();
 
 // After the other fields: every rule from kFirstFactor on.

@@ -82,6 +82,16 @@ inline constexpr std::array<RuleName, 20> kRuleNames{{
      "the cooling factor in temperate air, above 0 to 1000"},
 }};
 
+// The index in kRuleNames of a rule named in the code, kRuleNames.size() for
+// no rule (which no index compares equal to).
+consteval std::size_t ruleIndex(std::string_view name) {
+  std::size_t index = 0;
+  while (index < kRuleNames.size() && kRuleNames.at(index).name != name) {
+    ++index;
+  }
+  return index;
+}
+
 // The index of a rule in kRuleNames, if there is one of that name.
 [[nodiscard]] std::optional<std::size_t> ruleNamed(std::string_view name);
 
