@@ -509,6 +509,9 @@ TEST(SvgReport, DrawsARunsTurnsAndWhereItWent) {
   const charts::RunChart shown = runChart({start, 2'500, 1, 9}, longRun);
   EXPECT_EQ(shown.turns.size(), 1'000U);
   EXPECT_EQ(shown.turns.back().turn, 2'500);
+  settings.turns = 2'500;
+  EXPECT_EQ(runChart(settings, longRun).description,
+            "Every 2th turn or so is shown. Rules: overheat above 66, critical above 80.");
   std::ostringstream svg;
   printRunSvg(svg, {start, 3, 1, 9}, record);
   EXPECT_NE(svg.str().find("cold air"), std::string::npos);
