@@ -16,19 +16,19 @@ namespace {
 // much memory; fewer are under way when runs are very long.
 constexpr std::uint64_t kTallyMemory = std::uint64_t{256} << 20U;
 
-// One design's runs of one block: items are numbered block by block, the
-// designs of a block in their order, and added in that order, so that each
-// design's blocks are added in block order.
+// One group's runs of one block (simulation::designGroups): items are
+// numbered block by block, the groups of a block in their order, and added
+// in that order, so that each design's blocks are added in block order.
 class Items {
  public:
   Items(const simulation::SweepSettings& settings, std::uint64_t firstBlock, std::uint64_t endBlock,
         std::vector<simulation::BatchTally>& tallies, std::uint64_t inFlight,
-        const RunPlayer& playRuns)
+        const simulation::RunPlayer& playRuns)
       : settings_{settings},
         blocks_{settings.turns, settings.runs},
         firstBlock_{firstBlock},
-        designs_{settings.designs.size()},
-        count_{(endBlock - firstBlock) * designs_},
+        groups_{simulation::designGroups(settings)},
+        count_{(endBlock - firstBlock) * groups_.size()},
         tallies_{tallies},
         inFlight_{inFlight},
         playRuns_{playRuns} {}
@@ -86,48 +86,59 @@ class Items {
       }
       const std::uint64_t item = next_++;
       lock.unlock();
-      simulation::BatchTally tally = play(item);
+      std::vector<simulation::BatchTally> played = play(item);
       lock.lock();
-      finished_.emplace(item, std::move(tally));
+      finished_.emplace(item, std::move(played));
       for (auto first = finished_.begin(); first != finished_.end() && first->first == added_;
            first = finished_.erase(first)) {
-        runsAdded_ += first->second.runs;
-        tallies_[static_cast<std::size_t>(added_ % designs_)].add(first->second);
+        const std::vector<std::size_t>& group = groupOf(added_);
+        for (std::size_t member = 0; member < group.size(); ++member) {
+          runsAdded_ += first->second[member].runs;
+          tallies_[group[member]].add(first->second[member]);
+        }
         ++added_;
       }
       changed_.notify_all();
     }
   }
 
-  [[nodiscard]] simulation::BatchTally play(std::uint64_t item) const {
-    const std::uint64_t block = firstBlock_ + item / designs_;
-    const auto design = static_cast<std::size_t>(item % designs_);
-    return playRuns_(simulation::designBatch(settings_, design, settings_.runs),
-                     blocks_.firstRun(block), blocks_.endRun(block));
+  [[nodiscard]] const std::vector<std::size_t>& groupOf(std::uint64_t item) const {
+    return groups_[static_cast<std::size_t>(item % groups_.size())];
+  }
+
+  [[nodiscard]] std::vector<simulation::BatchTally> play(std::uint64_t item) const {
+    const std::uint64_t block = firstBlock_ + item / groups_.size();
+    return simulation::playGroup(settings_, groupOf(item), blocks_.firstRun(block),
+                                 blocks_.endRun(block), playRuns_);
   }
 
   const simulation::SweepSettings& settings_;
   const simulation::BatchBlocks blocks_;
   const std::uint64_t firstBlock_;
-  const std::uint64_t designs_;
+  const std::vector<std::vector<std::size_t>> groups_;
   const std::uint64_t count_;
   std::vector<simulation::BatchTally>& tallies_;
   const std::uint64_t inFlight_;
-  const RunPlayer& playRuns_;
+  const simulation::RunPlayer& playRuns_;
   std::mutex mutex_;
   std::condition_variable changed_;
   std::uint64_t next_ = 0;   // the next item to play
   std::uint64_t added_ = 0;  // items added to the tallies, all before any other
   std::uint64_t runsAdded_ = 0;
-  std::map<std::uint64_t, simulation::BatchTally> finished_;  // played, not yet added
+  std::map<std::uint64_t, std::vector<simulation::BatchTally>> finished_;  // played, not added
   std::exception_ptr failure_;
 };
 
 void playOnThreads(const simulation::SweepSettings& settings, std::uint64_t firstBlock,
                    std::uint64_t endBlock, std::vector<simulation::BatchTally>& tallies,
-                   unsigned jobs, const Progress& progress, const RunPlayer& playRuns) {
-  const std::uint64_t tallyBytes =
-      sizeof(simulation::TurnTally) * static_cast<std::uint64_t>(settings.turns);
+                   unsigned jobs, const Progress& progress,
+                   const simulation::RunPlayer& playRuns) {
+  std::size_t largestGroup = 1;
+  for (const std::vector<std::size_t>& group : simulation::designGroups(settings)) {
+    largestGroup = std::max(largestGroup, group.size());
+  }
+  const std::uint64_t tallyBytes = sizeof(simulation::TurnTally) *
+                                   static_cast<std::uint64_t>(settings.turns) * largestGroup;
   const std::uint64_t inFlight =
       std::clamp<std::uint64_t>(kTallyMemory / tallyBytes, 1, std::uint64_t{2} * jobs);
   Items items{settings, firstBlock, endBlock, tallies, inFlight, playRuns};
@@ -160,13 +171,10 @@ void playOnThreads(const simulation::SweepSettings& settings, std::uint64_t firs
 
 }  // namespace
 
-simulation::BlockPlayer parallelPlayer(unsigned jobs, Progress progress, RunPlayer playRuns) {
+simulation::BlockPlayer parallelPlayer(unsigned jobs, Progress progress,
+                                       simulation::RunPlayer playRuns) {
   if (jobs == 0) {
     throw std::invalid_argument{"jobs must be at least 1"};
-  }
-  if (!playRuns) {
-    playRuns = [](const simulation::BatchSettings& settings, std::uint64_t first,
-                  std::uint64_t end) { return simulation::playRuns(settings, first, end); };
   }
   return [jobs, progress = std::move(progress), playRuns = std::move(playRuns)](
              const simulation::SweepSettings& settings, std::uint64_t firstBlock,
@@ -183,6 +191,7 @@ simulation::BatchResult playInParallel(const simulation::BatchSettings& settings
       settings.turns,
       settings.runs,
       settings.seed,
+      {},
       {}};
   // GCOVR_EXCL_BR_STOP
   return std::move(simulation::playSweep(sweep, parallelPlayer(jobs, progress)).designs.front());

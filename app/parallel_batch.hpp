@@ -14,17 +14,13 @@
 // (of all designs together) in the blocks it was given.
 using Progress = std::function<void(std::uint64_t runsDone)>;
 
-// Plays runs [first, end) of a batch on the thread that calls it.
-using RunPlayer = std::function<simulation::BatchTally(const simulation::BatchSettings& settings,
-                                                       std::uint64_t first, std::uint64_t end)>;
-
 // A block player for simulation::playSweep that plays on `jobs` threads, each
-// block with `playRuns`: simulation::playRuns unless a test gives another.
+// block with `playRuns` (simulation::RunPlayer), which a test may give.
 // When a block throws, no other block is started, and once every thread has
 // ended the exception is thrown again on the calling thread.
 // Throws std::invalid_argument for 0 jobs.
 [[nodiscard]] simulation::BlockPlayer parallelPlayer(unsigned jobs, Progress progress = {},
-                                                     RunPlayer playRuns = {});
+                                                     simulation::RunPlayer playRuns = {});
 
 // A plain batch on `jobs` threads.
 [[nodiscard]] simulation::BatchResult playInParallel(const simulation::BatchSettings& settings,

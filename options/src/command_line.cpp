@@ -918,7 +918,8 @@ simulation::SweepSettings Options::sweepSettings() const {
           .turns = turns,
           .runs = runs.value_or(margin ? kDefaultMostRuns : kDefaultRuns),
           .seed = seed.value_or(simulation::clockSeed()),
-          .margin = margin};
+          .margin = margin,
+          .versus = std::nullopt};
 }
 
 std::variant<Options, Error> parse(int argc, char* argv[], const simulation::Rules& start) {

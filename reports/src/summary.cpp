@@ -52,9 +52,30 @@ Summary summarize(const simulation::BatchResult& result) {
   return summary;
 }
 
+std::vector<VersusSummary> versusSummaries(const simulation::SweepResult& result) {
+  std::vector<VersusSummary> summaries;
+  if (!result.settings.versus) {
+    return summaries;
+  }
+  const std::vector<std::size_t>& baselines = result.settings.versus->baselines;
+  for (std::size_t design = 0; design < result.designs.size(); ++design) {
+    const simulation::Differences found =
+        baselines[design] == design ? simulation::Differences{}
+                                    : simulation::differences(result.designs[design].tally);
+    const auto estimate = [](const simulation::Difference& difference) {
+      return Estimate{difference.value, difference.ci95};
+    };
+    summaries.push_back(VersusSummary{baselines[design], estimate(found.everOverheated),
+                                      estimate(found.everCritical), estimate(found.overheated),
+                                      estimate(found.finalHeat)});
+  }
+  return summaries;
+}
+
 std::uint64_t reportMemory(const simulation::SweepSettings& settings) {
   return settings.designs.size() *
-         (sizeof(Summary) + sizeof(TurnSummary) * static_cast<std::uint64_t>(settings.turns));
+         (sizeof(Summary) + sizeof(VersusSummary) +
+          sizeof(TurnSummary) * static_cast<std::uint64_t>(settings.turns));
 }
 
 std::vector<Enough> enoughDesigns(const std::vector<Summary>& designs, double maxOverheat) {

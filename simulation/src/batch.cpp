@@ -34,9 +34,14 @@ double heatsinkCooling(heat::HeatsinkType type, const heat::CoolingRules& rules)
 
 // Flattened: every step of a turn inlined into the loop over the turns.
 // `charted` holds, for every turn, its index among the charted turns, or -1.
-[[gnu::flatten]] void playRun(const BatchSettings& settings, const TurnRanges& ranges,
-                              std::uint64_t index, const std::vector<int>& charted,
-                              BatchTally& tally) {
+// Returns how the run ended.
+struct RunEnd {
+  std::uint8_t flags;  // of outcomeBit()s
+  double heat;
+};
+[[gnu::flatten]] RunEnd playRun(const BatchSettings& settings, const TurnRanges& ranges,
+                                      std::uint64_t index, const std::vector<int>& charted,
+                                      BatchTally& tally) {
   heat::MechHeatSystem mech = settings.mech;
   const SilentEvents events{mech, settings.rules};
   RunRandom random{settings.seed, index};
@@ -65,10 +70,24 @@ double heatsinkCooling(heat::HeatsinkType type, const heat::CoolingRules& rules)
     tally.hottest = HottestRun{index, mech.totalHeat};
   }
   ++tally.runs;
+  return {static_cast<std::uint8_t>(
+              (everOverheated * outcomeBit(Outcome::EverOverheated)) |
+              (everCritical * outcomeBit(Outcome::EverCritical)) |
+              (static_cast<unsigned>(mech.overheated) * outcomeBit(Outcome::Overheated))),
+          mech.totalHeat};
+}
+
+// Room for the outcomes of `runs` runs.
+void makeRoom(RunOutcomes* outcomes, std::uint64_t runs) {
+  if (outcomes != nullptr) {
+    outcomes->flags.resize(static_cast<std::size_t>(runs));
+    outcomes->finalHeat.resize(static_cast<std::size_t>(runs));
+  }
 }
 
 // Plays runs [first, end) one after another.
-BatchTally playScalar(const BatchSettings& settings, std::uint64_t first, std::uint64_t end) {
+BatchTally playScalar(const BatchSettings& settings, std::uint64_t first, std::uint64_t end,
+                      RunOutcomes* outcomes) {
   BatchTally tally;
   const auto turns = static_cast<std::size_t>(settings.turns);
   tally.perTurn.resize(turns);
@@ -79,8 +98,14 @@ BatchTally playScalar(const BatchSettings& settings, std::uint64_t first, std::u
   }
   tally.turnHeat.resize(chartedTurnNumbers.size());
   const TurnRanges ranges{settings.rules};
+  makeRoom(outcomes, end - first);
   for (std::uint64_t run = first; run < end; ++run) {
-    playRun(settings, ranges, run, charted, tally);
+    const RunEnd ended = playRun(settings, ranges, run, charted, tally);
+    if (outcomes != nullptr) {
+      const auto slot = static_cast<std::size_t>(run - first);
+      outcomes->flags[slot] = ended.flags;
+      outcomes->finalHeat[slot] = ended.heat;
+    }
   }
   return tally;
 }
@@ -159,7 +184,7 @@ void addLanes(Histogram& histogram, const lanes::Histogram& lanes, std::uint64_t
 
 // Plays runs [first, end) with a vector engine.
 BatchTally playVector(const BatchSettings& settings, std::uint64_t first, std::uint64_t end,
-                      void (*playLanes)(lanes::Job&)) {
+                      void (*playLanes)(lanes::Job&), RunOutcomes* outcomes) {
   const heat::MechHeatSystem& mech = settings.mech;
   BatchTally tally;
   const auto turns = static_cast<std::size_t>(settings.turns);
@@ -193,7 +218,14 @@ BatchTally playVector(const BatchSettings& settings, std::uint64_t first, std::u
                  &finalHeat,
                  tally.hottest.run,
                  tally.hottest.finalHeat,
-                 0};
+                 0,
+                 nullptr,
+                 nullptr};
+  makeRoom(outcomes, end - first);
+  if (outcomes != nullptr) {
+    job.outcomeFlags = outcomes->flags.data();
+    job.outcomeHeat = outcomes->finalHeat.data();
+  }
   // Each selector's destination and damage, as the model's own steps give them.
   std::array<float, lanes::kSelectorCount> factors{};
   std::array<float, lanes::kSelectorCount> damage{};
@@ -321,6 +353,7 @@ void BatchTally::add(const BatchTally& next) {
   }
   runs += next.runs;
   damagedOut += next.damagedOut;
+  versus.add(next.versus);
   finalHeat.merge(next.finalHeat);
   // Among equal heats the earlier run stays.
   if (next.hottest.finalHeat > hottest.finalHeat) {
@@ -372,19 +405,47 @@ Engine selectedEngine() {
   return *found;
 }
 
-BatchTally playRuns(const BatchSettings& settings, std::uint64_t first, std::uint64_t end) {
-  return playRuns(settings, first, end, selectedEngine());
+BatchTally playRuns(const BatchSettings& settings, std::uint64_t first, std::uint64_t end,
+                    RunOutcomes* outcomes) {
+  return playRuns(settings, first, end, selectedEngine(), outcomes);
 }
 
 BatchTally playRuns(const BatchSettings& settings, std::uint64_t first, std::uint64_t end,
-                    [[maybe_unused]] Engine engine) {
+                    [[maybe_unused]] Engine engine, RunOutcomes* outcomes) {
 #if MECH_HEAT_VECTOR_ENGINES
   if (engine != Engine::Scalar && playableInLanes(settings, first, end)) {
     return playVector(settings, first, end,
-                      kVectorEngines.at(static_cast<std::size_t>(engine) - 1));
+                      kVectorEngines.at(static_cast<std::size_t>(engine) - 1), outcomes);
   }
 #endif
-  return playScalar(settings, first, end);
+  return playScalar(settings, first, end, outcomes);
+}
+
+void PairedTally::add(const PairedTally& next) {
+  runs += next.runs;
+  for (std::size_t outcome = 0; outcome < kOutcomeCount; ++outcome) {
+    onlyThis.at(outcome) += next.onlyThis.at(outcome);
+    onlyBaseline.at(outcome) += next.onlyBaseline.at(outcome);
+  }
+  differenceSum += next.differenceSum;
+  differenceSquares += next.differenceSquares;
+}
+
+PairedTally pairRuns(const RunOutcomes& design, const RunOutcomes& baseline) {
+  PairedTally paired;
+  paired.runs = design.flags.size();
+  for (std::size_t run = 0; run < design.flags.size(); ++run) {
+    const unsigned mine = design.flags[run];
+    const unsigned theirs = baseline.flags[run];
+    for (std::size_t outcome = 0; outcome < kOutcomeCount; ++outcome) {
+      paired.onlyThis.at(outcome) += (mine & ~theirs) >> outcome & 1U;
+      paired.onlyBaseline.at(outcome) += (theirs & ~mine) >> outcome & 1U;
+    }
+    const double difference = design.finalHeat[run] - baseline.finalHeat[run];
+    paired.differenceSum += difference;
+    paired.differenceSquares += difference * difference;
+  }
+  return paired;
 }
 
 // NOLINTNEXTLINE(bugprone-easily-swappable-parameters): an int and a count of runs

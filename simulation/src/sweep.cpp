@@ -1,6 +1,7 @@
 #include "simulation/sweep.hpp"
 
 #include <algorithm>
+#include <numeric>
 
 #include "simulation/refuse.hpp"
 #include "simulation/statistics.hpp"
@@ -17,20 +18,40 @@ void checkSweepSettings(const SweepSettings& settings) {
   for (std::size_t design = 0; design < settings.designs.size(); ++design) {
     checkBatchSettings(designBatch(settings, design, settings.runs));
   }
+  if (settings.versus) {
+    const std::vector<std::size_t>& baselines = settings.versus->baselines;
+    if (baselines.size() != settings.designs.size() ||
+        !std::ranges::all_of(baselines, [&](std::size_t baseline) {
+          return baseline < baselines.size() && baselines[baseline] == baseline;
+        })) {
+      refuse("sweep settings: versus must give each design a baseline that is its own");
+    }
+  }
 }
 
 std::uint64_t sweepMemory(const SweepSettings& settings) {
-  std::uint64_t bytes = 0;
-  std::uint64_t largest = 0;
+  std::vector<std::uint64_t> tallies;
   for (std::size_t design = 0; design < settings.designs.size(); ++design) {
     // GCOVR_EXCL_BR_START: the clean-up of the design's rules, were they to throw
-    const std::uint64_t tally = tallyMemory(designBatch(settings, design, settings.runs));
+    tallies.push_back(tallyMemory(designBatch(settings, design, settings.runs)));
     // GCOVR_EXCL_BR_STOP
-    bytes += tally;
-    largest = std::max(largest, tally);
   }
-  // Those being played may have grown their histograms to twice their size.
-  return bytes + 2 * largest;
+  std::uint64_t largest = 0;
+  for (const std::vector<std::size_t>& group : designGroups(settings)) {
+    std::uint64_t bytes = 0;
+    for (const std::size_t design : group) {
+      bytes += tallies[design];
+    }
+    largest = std::max(largest, bytes);
+  }
+  // Those being played may have grown their histograms to twice their size;
+  // designs compared keep two runs' outcomes of a block.
+  const std::uint64_t outcomes =
+      settings.versus ? 2 * BatchBlocks{settings.turns, settings.runs}.runsPerBlock() *
+                            (sizeof(std::uint8_t) + sizeof(double))
+                      : 0;
+  return std::accumulate(tallies.begin(), tallies.end(), std::uint64_t{0}) + 2 * largest +
+         outcomes;
 }
 
 BatchSettings designBatch(const SweepSettings& settings, std::size_t design, std::uint64_t runs) {
@@ -66,17 +87,110 @@ bool withinMargin(const BatchTally& tally, double margin) {
   });
 }
 
+Differences differences(const BatchTally& design) {
+  const PairedTally& paired = design.versus;
+  const TurnTally& mine = design.perTurn.back();
+  const auto share = [&](Outcome outcome, std::uint64_t count) {
+    const auto index = static_cast<std::size_t>(outcome);
+    const std::uint64_t onlyThis = paired.onlyThis.at(index);
+    const std::uint64_t onlyBaseline = paired.onlyBaseline.at(index);
+    const std::uint64_t both = count - onlyThis;
+    return Difference{(static_cast<double>(onlyThis) - static_cast<double>(onlyBaseline)) /
+                          static_cast<double>(paired.runs),
+                      pairedDifferenceInterval(both, onlyThis, onlyBaseline,
+                                               paired.runs - both - onlyThis - onlyBaseline)};
+  };
+  return {share(Outcome::EverOverheated, mine.everOverheated),
+          share(Outcome::EverCritical, mine.everCritical),
+          share(Outcome::Overheated, mine.overheated),
+          Difference{paired.differenceSum / static_cast<double>(paired.runs),
+                     meanInterval(paired.differenceSum, paired.differenceSquares, paired.runs)}};
+}
+
+std::vector<std::vector<std::size_t>> designGroups(const SweepSettings& settings) {
+  std::vector<std::vector<std::size_t>> groups;
+  if (!settings.versus) {
+    for (std::size_t design = 0; design < settings.designs.size(); ++design) {
+      groups.push_back({design});
+    }
+    return groups;
+  }
+  const std::vector<std::size_t>& baselines = settings.versus->baselines;
+  std::vector<std::size_t> groupOf(baselines.size());
+  for (std::size_t design = 0; design < baselines.size(); ++design) {
+    if (baselines[design] == design) {
+      groupOf[design] = groups.size();
+      groups.push_back({design});
+    }
+  }
+  for (std::size_t design = 0; design < baselines.size(); ++design) {
+    if (baselines[design] != design) {
+      groups[groupOf[baselines[design]]].push_back(design);
+    }
+  }
+  return groups;
+}
+
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): a range, first and end
+std::vector<BatchTally> playGroup(const SweepSettings& settings,
+                                  const std::vector<std::size_t>& group, std::uint64_t first,
+                                  std::uint64_t end, const RunPlayer& playRuns) {
+  std::vector<BatchTally> tallies;
+  tallies.reserve(group.size());
+  // The baseline's outcomes stay while the designs compared with it play.
+  RunOutcomes baseline;
+  RunOutcomes outcomes;
+  for (const std::size_t design : group) {
+    const bool isBaseline = tallies.empty();
+    RunOutcomes* played = !settings.versus ? nullptr : isBaseline ? &baseline : &outcomes;
+    const BatchSettings batch = designBatch(settings, design, settings.runs);
+    tallies.push_back(playRuns ? playRuns(batch, first, end, played)
+                               : simulation::playRuns(batch, first, end, played));
+    if (played != nullptr) {
+      tallies.back().versus = pairRuns(*played, baseline);
+    }
+  }
+  return tallies;
+}
+
 // NOLINTNEXTLINE(bugprone-easily-swappable-parameters): a range, first and end
 void playBlocks(const SweepSettings& settings, std::uint64_t firstBlock, std::uint64_t endBlock,
                 std::vector<BatchTally>& tallies) {
   const BatchBlocks blocks{settings.turns, settings.runs};
+  const std::vector<std::vector<std::size_t>> groups = designGroups(settings);
   for (std::uint64_t block = firstBlock; block < endBlock; ++block) {
-    for (std::size_t design = 0; design < settings.designs.size(); ++design) {
-      tallies[design].add(playRuns(designBatch(settings, design, settings.runs),
-                                   blocks.firstRun(block), blocks.endRun(block)));
+    for (const std::vector<std::size_t>& group : groups) {
+      std::vector<BatchTally> played =
+          playGroup(settings, group, blocks.firstRun(block), blocks.endRun(block));
+      for (std::size_t member = 0; member < group.size(); ++member) {
+        tallies[group[member]].add(played[member]);
+      }
     }
   }
 }
+
+namespace {
+
+// Whether every design's differences of shares from its baseline are known
+// to within `margin`.
+bool differencesWithinMargin(const SweepSettings& settings, const std::vector<BatchTally>& tallies,
+                             double margin) {
+  const std::vector<std::size_t>& baselines = settings.versus->baselines;
+  for (std::size_t design = 0; design < tallies.size(); ++design) {
+    if (baselines[design] == design) {
+      continue;  // no different from itself
+    }
+    const Differences found = differences(tallies[design]);
+    for (const Difference& share : {found.everOverheated, found.everCritical, found.overheated}) {
+      if (!within(share.ci95, share.value, margin)) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+}  // namespace
 
 SweepResult playSweep(const SweepSettings& settings, const BlockPlayer& player) {
   checkSweepSettings(settings);
@@ -90,9 +204,12 @@ SweepResult playSweep(const SweepSettings& settings, const BlockPlayer& player) 
     played = end;
     result.runs = runs;
     result.marginMet =
-        settings.margin && std::ranges::all_of(tallies, [&](const BatchTally& tally) {
-          return withinMargin(tally, *settings.margin);
-        });
+        settings.margin &&
+        std::ranges::all_of(tallies,
+                            [&](const BatchTally& tally) {
+                              return withinMargin(tally, *settings.margin);
+                            }) &&
+        (!settings.versus || differencesWithinMargin(settings, tallies, *settings.margin));
     if (result.marginMet) {
       break;
     }

@@ -89,6 +89,9 @@ struct Job {
   std::uint64_t hottestRun;  // the hottest run before these, updated
   double hottestHeat;
   std::uint64_t damagedOut;  // runs whose heatsinks lost more than their capacity, added to
+  // Unless null, each run's outcome (RunOutcomes in batch.hpp), from run first on.
+  std::uint8_t* outcomeFlags;
+  double* outcomeHeat;
 };
 
 }  // namespace simulation::lanes

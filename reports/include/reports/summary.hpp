@@ -57,6 +57,21 @@ struct Summary {
 
 [[nodiscard]] Summary summarize(const simulation::BatchResult& result);
 
+// A design's differences from its baseline in a sweep that compares designs
+// (simulation::Versus), its own less the baseline's: shares of the runs ever
+// overheated, ever critical and overheated at the end, and the mean final
+// heat, each with its paired 95 % interval.
+struct VersusSummary {
+  std::size_t baseline = 0;  // the index of the baseline design
+  Estimate everOverheated;
+  Estimate everCritical;
+  Estimate overheated;
+  Estimate finalHeat;
+};
+
+// Each design's differences, in order; none when the sweep compares no designs.
+[[nodiscard]] std::vector<VersusSummary> versusSummaries(const simulation::SweepResult& result);
+
 // The most memory, in bytes, that a report of the sweep takes besides the
 // sweep's own tallies: a summary of every design.
 [[nodiscard]] std::uint64_t reportMemory(const simulation::SweepSettings& settings);

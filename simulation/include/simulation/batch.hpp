@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -62,6 +63,39 @@ struct HottestRun {
   return evenlySpacedTurns(turns, kMaxChartedTurns);
 }
 
+// What two designs' same runs are compared by: each run's final heat and
+// whether it ended with each of the flags of Outcome.
+enum class Outcome : std::uint8_t { EverOverheated, EverCritical, Overheated };
+inline constexpr std::size_t kOutcomeCount = 3;
+
+[[nodiscard]] constexpr std::uint8_t outcomeBit(Outcome outcome) {
+  return static_cast<std::uint8_t>(1U << static_cast<unsigned>(outcome));
+}
+
+// The outcomes of a range of runs, in run order from its first run.
+struct RunOutcomes {
+  std::vector<std::uint8_t> flags;  // of outcomeBit()s
+  std::vector<double> finalHeat;
+};
+
+// What the runs of one design had in common with the same runs of another,
+// its baseline: for each Outcome, the runs where only this design had it and
+// those where only the baseline had it; and the sums of the differences of
+// final heat, this design's less the baseline's.
+struct PairedTally {
+  std::uint64_t runs = 0;
+  std::array<std::uint64_t, kOutcomeCount> onlyThis{};
+  std::array<std::uint64_t, kOutcomeCount> onlyBaseline{};
+  double differenceSum = 0.0;
+  double differenceSquares = 0.0;
+
+  // Adds the tally of the runs that follow, as BatchTally::add does.
+  void add(const PairedTally& next);
+};
+
+// The runs of `design` paired with the same runs of `baseline`, in run order.
+[[nodiscard]] PairedTally pairRuns(const RunOutcomes& design, const RunOutcomes& baseline);
+
 // What a range of runs had in common. The runs ever overheated or critical
 // are those of the last turn's tally.
 struct BatchTally {
@@ -73,6 +107,9 @@ struct BatchTally {
   // Runs whose heatsinks had lost more than their whole capacity by the last
   // turn, so that they then heated the mech instead of cooling it.
   std::uint64_t damagedOut = 0;
+  // In a sweep that compares designs: what the runs had in common with the
+  // same runs of the design's baseline; of no runs otherwise.
+  PairedTally versus;
 
   // Adds the tally of the runs that follow this one's. The sums of heat are
   // floating-point: adding the same tallies in the same order gives the same
@@ -95,11 +132,13 @@ inline constexpr std::array<std::string_view, 4> kEngineNames{"scalar", "sse4", 
 [[nodiscard]] Engine selectedEngine();
 
 // Plays runs [first, end) of a batch on the calling thread, with the
-// selected engine, or with `engine`, which must be available.
+// selected engine, or with `engine`, which must be available; and, given
+// `outcomes`, leaves each run's outcome there.
 [[nodiscard]] BatchTally playRuns(const BatchSettings& settings, std::uint64_t first,
-                                  std::uint64_t end);
+                                  std::uint64_t end, RunOutcomes* outcomes = nullptr);
 [[nodiscard]] BatchTally playRuns(const BatchSettings& settings, std::uint64_t first,
-                                  std::uint64_t end, Engine engine);
+                                  std::uint64_t end, Engine engine,
+                                  RunOutcomes* outcomes = nullptr);
 
 // A batch's runs in blocks of about the same number of turns. A block's size
 // depends only on the number of turns; adding the blocks' tallies in block

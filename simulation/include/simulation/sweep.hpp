@@ -3,11 +3,13 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "heat/mech_heat_system.hpp"
 #include "simulation/batch.hpp"
+#include "simulation/statistics.hpp"
 
 // Several designs of a mech played on the same runs: run i of every design
 // draws the same numbers, so that differences between designs come from the
@@ -37,23 +39,36 @@ struct Design {
   Rules rules;
 };
 
+// Designs compared run by run: each design with its baseline, the design
+// that differs from it only in one swept axis, where it takes the baseline
+// value. A baseline design is its own baseline.
+struct Versus {
+  std::string axis;   // as the user named it, "heatsink-type" or "heat.max"
+  std::string value;  // the baseline value, as given
+  std::vector<std::size_t> baselines;  // each design's
+};
+
 struct SweepSettings {
   std::vector<Design> designs;
   int turns = kDefaultTurnCount;
   std::uint64_t runs = 1;  // of each design; with a margin, the most
   std::uint32_t seed = 0;
   // Plays runs until every share's 95 % interval, of every design, lies
-  // within this much on both sides of its estimate.
+  // within this much on both sides of its estimate; and so do the
+  // differences of shares from the baselines.
   std::optional<double> margin;
+  std::optional<Versus> versus;
 };
 
 // Throws std::invalid_argument naming the field when the settings describe
-// no sweep: no design or too many, a margin outside (0, 0.5], or what
-// checkBatchSettings refuses in any design.
+// no sweep: no design or too many, a margin outside (0, 0.5], what
+// checkBatchSettings refuses in any design, or baselines that are not one
+// for each design, each a design that is its own baseline.
 void checkSweepSettings(const SweepSettings& settings);
 
 // The most memory, in bytes, that the sweep's tallies can take while it is
-// played on the calling thread: each design's, and one of runs being played.
+// played on the calling thread: each design's, and those of a group of
+// designs being played, with their outcomes.
 [[nodiscard]] std::uint64_t sweepMemory(const SweepSettings& settings);
 
 // The batch of one design of a sweep, with the given number of runs.
@@ -68,6 +83,40 @@ void checkSweepSettings(const SweepSettings& settings);
 // Whether every share of a tally (each turn's overheated, critical, tank
 // empty, ever overheated and ever critical) is known to within `margin`.
 [[nodiscard]] bool withinMargin(const BatchTally& tally, double margin);
+
+// A design's differences from its baseline, its own less the baseline's,
+// from its paired tally (BatchTally::versus): of the shares of the runs ever
+// overheated, ever critical and overheated at the end, with Newcombe's
+// paired interval, and of the mean final heat. A baseline's own differences
+// are exactly 0, Differences{}.
+struct Difference {
+  double value = 0.0;
+  Interval ci95{};
+};
+struct Differences {
+  Difference everOverheated;
+  Difference everCritical;
+  Difference overheated;
+  Difference finalHeat;
+};
+[[nodiscard]] Differences differences(const BatchTally& design);
+
+// The designs played together, block by block: each baseline first, then the
+// designs compared with it; each design alone when none are compared. In the
+// order of the baselines.
+[[nodiscard]] std::vector<std::vector<std::size_t>> designGroups(const SweepSettings& settings);
+
+// Plays runs [first, end) of a batch; leaves their outcomes in `outcomes`
+// unless it is null. Empty: playRuns, with the selected engine.
+using RunPlayer = std::function<BatchTally(const BatchSettings& settings, std::uint64_t first,
+                                           std::uint64_t end, RunOutcomes* outcomes)>;
+
+// Plays runs [first, end) of a group's designs, each paired with its
+// baseline when the sweep compares them: their tallies, in the group's order.
+[[nodiscard]] std::vector<BatchTally> playGroup(const SweepSettings& settings,
+                                                const std::vector<std::size_t>& group,
+                                                std::uint64_t first, std::uint64_t end,
+                                                const RunPlayer& playRuns = {});
 
 // Plays blocks [firstBlock, endBlock) of every design and adds each design's
 // blocks, in block order, to its tally.
