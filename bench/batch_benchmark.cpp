@@ -84,7 +84,7 @@ BENCHMARK(wholeBatch)
     ->Unit(benchmark::kMillisecond);
 
 void sweep(benchmark::State& state) {
-  simulation::SweepSettings settings{{}, kTurnsPerRun, 100'000, 1, {}};
+  simulation::SweepSettings settings{{}, kTurnsPerRun, 100'000, 1, {}, {}};
   for (int heatsinks = 8; heatsinks <= 40; ++heatsinks) {
     heat::MechHeatSystem mech;
     mech.heatsinkCount = heatsinks;

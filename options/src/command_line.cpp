@@ -48,6 +48,7 @@ enum OptionId : int {
   kRules,
   kRule,
   kPrintRules,
+  kVersus,
   kHelp,
   kVersion,
 };
@@ -72,6 +73,7 @@ constexpr std::array kLongOptions{
     option{"rules", required_argument, nullptr, kRules},
     option{"rule", required_argument, nullptr, kRule},
     option{"print-rules", no_argument, nullptr, kPrintRules},
+    option{"versus", required_argument, nullptr, kVersus},
     option{"help", no_argument, nullptr, kHelp},
     option{"version", no_argument, nullptr, kVersion},
     option{nullptr, 0, nullptr, 0},
@@ -126,6 +128,10 @@ constexpr std::string_view kUsage =
     "                          cheapest design whose share ever overheated is at\n"
     "                          most P (0.1 or 10%) by the upper end of its 95 %\n"
     "                          interval\n"
+    "      --versus=NAME=VALUE\n"
+    "                          compare every design, run by run, with the one that\n"
+    "                          differs only in swept NAME, which takes VALUE there\n"
+    "                          (heatsink-type=single, heatsinks=10, heat.max=59)\n"
     "      --jobs=N            play on N threads (1 to 256; default: the machine's);\n"
     "                          the summary does not depend on it\n"
     "      --json              print the summary as one JSON object\n"
@@ -257,6 +263,9 @@ std::string allowedValues(int id) {
       return "a file name";
     case kRule:
       return "NAME=VALUE, a rule's name (see --print-rules) and its value";
+    case kVersus:
+      return "NAME=VALUE, a swept axis (heatsinks, heatsink-type, coolant, environment or a "
+             "swept rule) and one of its values";
     case kHeatsinks:
     case kCoolant:
       return rangeText(id) + ", a range A..B or A..B/STEP, or a list A,B,C";
@@ -830,6 +839,85 @@ std::variant<Options, Error> printing(const Options& options, const simulation::
   return options;
 }
 
+// --versus's value spelled as its axis spells its values, if it is one
+// value of the axis.
+std::optional<std::string> versusValue(const std::string& axis, std::string_view value) {
+  const auto one = [](const auto& values) -> std::optional<std::string> {
+    if (!values || values->size() != 1) {
+      return std::nullopt;
+    }
+    return spelled(values->front());
+  };
+  if (axis == "heatsinks") {
+    return one(numberValues(kHeatsinks, value));
+  }
+  if (axis == "heatsink-type") {
+    return one(heatsinkTypeValues(value));
+  }
+  if (axis == "coolant") {
+    return one(numberValues(kCoolant, value));
+  }
+  if (axis == "environment") {
+    return one(environmentValues(value));
+  }
+  const auto given = givenRule(axis + "=" + std::string{value});
+  const auto* rule = std::get_if<GivenRule>(&given);
+  if (rule == nullptr || rule->values.size() != 1) {
+    return std::nullopt;
+  }
+  return reports::ruleArgument(rule->values.front());
+}
+
+// The designs --versus compares, or what is wrong with it.
+std::variant<simulation::Versus, Error> versusOf(const Options& options, std::size_t designs) {
+  const std::string& argument = *options.versus;
+  const std::size_t equals = argument.find('=');
+  if (equals == std::string::npos) {
+    return invalidValue(kVersus, argument);
+  }
+  const std::string name = argument.substr(0, equals);
+  const std::string value = argument.substr(equals + 1);
+  const std::vector<Options::Axis> axes = options.sweptAxes();
+  const auto axis = std::ranges::find(axes, name, &Options::Axis::name);
+  if (axis == axes.end()) {
+    std::string swept;
+    for (const Options::Axis& each : axes) {
+      swept.append(swept.empty() ? "" : ", ").append(each.name);
+    }
+    return Error{"option '--versus' compares designs along a swept axis, and '" + name +
+                 "' is not one (" + (swept.empty() ? "nothing is swept" : "swept: " + swept) +
+                 ")"};
+  }
+  const std::optional<std::string> spelling = versusValue(name, value);
+  const auto found =
+      spelling ? std::ranges::find(axis->values, *spelling) : axis->values.end();
+  if (found == axis->values.end()) {
+    constexpr std::size_t kMostNamed = 10;
+    std::string values;
+    for (const std::string& each : axis->values) {
+      values.append(values.empty() ? "" : ", ").append(each);
+    }
+    if (axis->values.size() > kMostNamed) {
+      values = "one of its " + std::to_string(axis->values.size()) + " values";
+    }
+    return Error{"invalid value '" + value + "' for --versus " + name + ": expected " + values};
+  }
+  // Designs vary the later axes faster: an axis's value changes every
+  // `stride` designs.
+  std::size_t stride = 1;
+  for (auto later = axis + 1; later != axes.end(); ++later) {
+    stride *= later->values.size();
+  }
+  const auto baselineValue = static_cast<std::size_t>(found - axis->values.begin());
+  simulation::Versus versus{name, *found, {}};
+  versus.baselines.reserve(designs);
+  for (std::size_t design = 0; design < designs; ++design) {
+    const std::size_t own = design / stride % axis->values.size();
+    versus.baselines.push_back(design - own * stride + baselineValue * stride);
+  }
+  return versus;
+}
+
 // Where the rules come from: those parse was given, --rules and each --rule.
 struct RuleSources {
   const simulation::Rules& start;
@@ -866,6 +954,12 @@ std::variant<Options, Error> finished(Options options, std::span<char*> argument
   if (auto conflict = rulesConflict(options, rulesBefore, sources.given)) {
     return *std::move(conflict);
   }
+  if (options.versus) {
+    auto versus = versusOf(options, static_cast<std::size_t>(designs));
+    if (auto* error = std::get_if<Error>(&versus)) {
+      return *std::move(error);
+    }
+  }
   if (auto conflict = runConflict(options, designs)) {
     return *std::move(conflict);
   }
@@ -885,6 +979,29 @@ std::variant<Options, Error> finished(Options options, std::span<char*> argument
 }
 
 }  // namespace
+
+std::vector<Options::Axis> Options::sweptAxes() const {
+  std::vector<Axis> axes;
+  const auto add = [&](std::string name, const auto& values) {
+    if (values.size() > 1) {
+      Axis& axis = axes.emplace_back(Axis{std::move(name), {}});
+      for (const auto& value : values) {
+        axis.values.push_back(spelled(value));
+      }
+    }
+  };
+  for (const RuleSweep& sweep : ruleSweeps) {
+    Axis& axis = axes.emplace_back(Axis{std::string{simulation::kRuleNames.at(sweep.rule).name}, {}});
+    for (const simulation::RuleValue& value : sweep.values) {
+      axis.values.push_back(reports::ruleArgument(value));
+    }
+  }
+  add("heatsinks", heatsinks);
+  add("heatsink-type", heatsinkTypes);
+  add("coolant", coolant);
+  add("environment", environments);
+  return axes;
+}
 
 std::vector<simulation::Design> Options::designs() const {
   std::vector<simulation::Design> all;
@@ -914,12 +1031,17 @@ bool Options::batch() const {
 }
 
 simulation::SweepSettings Options::sweepSettings() const {
-  return {.designs = designs(),
+  std::vector<simulation::Design> all = designs();
+  std::optional<simulation::Versus> compared;
+  if (versus) {
+    compared = std::get<simulation::Versus>(versusOf(*this, all.size()));
+  }
+  return {.designs = std::move(all),
           .turns = turns,
           .runs = runs.value_or(margin ? kDefaultMostRuns : kDefaultRuns),
           .seed = seed.value_or(simulation::clockSeed()),
           .margin = margin,
-          .versus = std::nullopt};
+          .versus = std::move(compared)};
 }
 
 std::variant<Options, Error> parse(int argc, char* argv[], const simulation::Rules& start) {
@@ -971,6 +1093,9 @@ std::variant<Options, Error> parse(int argc, char* argv[], const simulation::Rul
           return invalidValue(kRules, optarg);
         }
         rules.file = optarg;
+        break;
+      case kVersus:
+        options.versus = optarg;
         break;
       case kRule: {
         auto given = givenRule(optarg);

@@ -66,7 +66,7 @@ TEST(ParallelBatch, StopsASweepAtTheSameCheckForAnyNumberOfJobs) {
   heat::MechHeatSystem doubled;
   doubled.heatsinkType = heat::HeatsinkType::Double;
   const simulation::SweepSettings settings{
-      {heat::MechHeatSystem{}, doubled}, 10, 400'000, 8, 0.004};
+      {heat::MechHeatSystem{}, doubled}, 10, 400'000, 8, 0.004, {}};
   const auto jsonOfSweep = [](const simulation::SweepResult& result) {
     std::ostringstream out;
     reports::printJson(out, result);
@@ -85,7 +85,7 @@ TEST(ParallelBatch, StopsASweepAtTheSameCheckForAnyNumberOfJobs) {
 }
 
 TEST(ParallelBatch, ThrowsWhatABlockThrewOnTheCallingThreadAndStartsNoBlockAfter) {
-  const simulation::SweepSettings settings{{heat::MechHeatSystem{}}, 10, 300'000, 7, {}};
+  const simulation::SweepSettings settings{{heat::MechHeatSystem{}}, 10, 300'000, 7, {}, {}};
   const simulation::BatchBlocks blocks{settings.turns, settings.runs};
   ASSERT_GT(blocks.count(), 20U);
   struct Case {
@@ -98,8 +98,9 @@ TEST(ParallelBatch, ThrowsWhatABlockThrewOnTheCallingThreadAndStartsNoBlockAfter
     const std::string reason =
         c.outOfMemory ? std::bad_alloc{}.what() : "block " + std::to_string(c.failing);
     std::atomic<std::uint64_t> started = 0;
-    const RunPlayer playRuns = [&](const simulation::BatchSettings& batch, std::uint64_t first,
-                                   std::uint64_t end) {
+    const simulation::RunPlayer playRuns = [&](const simulation::BatchSettings& batch,
+                                               std::uint64_t first, std::uint64_t end,
+                                               simulation::RunOutcomes* outcomes) {
       ++started;
       if (first == blocks.firstRun(c.failing)) {
         if (c.outOfMemory) {
@@ -107,7 +108,7 @@ TEST(ParallelBatch, ThrowsWhatABlockThrewOnTheCallingThreadAndStartsNoBlockAfter
         }
         throw std::runtime_error{reason};
       }
-      return simulation::playRuns(batch, first, end);
+      return simulation::playRuns(batch, first, end, outcomes);
     };
     try {
       static_cast<void>(simulation::playSweep(settings, parallelPlayer(c.jobs, {}, playRuns)));
@@ -122,13 +123,14 @@ TEST(ParallelBatch, ThrowsWhatABlockThrewOnTheCallingThreadAndStartsNoBlockAfter
   // thread's block waits for it, and a while longer.
   std::atomic<std::uint64_t> started = 0;
   std::atomic<bool> thrown = false;
-  const RunPlayer waiting = [&](const simulation::BatchSettings& batch, std::uint64_t first,
-                                std::uint64_t end) {
+  const simulation::RunPlayer waiting = [&](const simulation::BatchSettings& batch,
+                                            std::uint64_t first, std::uint64_t end,
+                                            simulation::RunOutcomes* outcomes) {
     for (++started; !thrown;) {
       std::this_thread::sleep_for(std::chrono::milliseconds{1});
     }
     std::this_thread::sleep_for(std::chrono::milliseconds{100});
-    return simulation::playRuns(batch, first, end);
+    return simulation::playRuns(batch, first, end, outcomes);
   };
   const Progress failing = [&](std::uint64_t) {
     thrown = true;

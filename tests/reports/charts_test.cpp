@@ -1159,7 +1159,7 @@ TEST(SvgReport, ChartsASweepAlongWhatItVariesMost) {
        {"single, space"},
        {0, 1}}};
   for (const Case& c : cases) {
-    const simulation::SweepResult result = simulation::playSweep({c.designs, 5, 200, 2, {}});
+    const simulation::SweepResult result = simulation::playSweep({c.designs, 5, 200, 2, {}, {}});
     const charts::SweepChart chart = sweepChart(result, {});
     EXPECT_EQ(chart.xLabel, c.xLabel);
     EXPECT_EQ(chart.title, "Ever overheated within 5 turns, by " + c.by);

@@ -252,7 +252,7 @@ TEST(SweepReport, GivesEachDesignThePlainBatchsNumbers) {
   const simulation::Design first{design(8, Single, 100, TemperateAir), rules};
   rules.heatMax = 30;
   const simulation::SweepSettings settings{
-      {first, {design(8, Double, 0, HotAir), rules}}, 6, 3'000, 11, {}};
+      {first, {design(8, Double, 0, HotAir), rules}}, 6, 3'000, 11, {}, {}};
   const simulation::SweepResult sweep = simulation::playSweep(settings);
   std::ostringstream json;
   printJson(json, sweep, {0.5});
@@ -315,7 +315,7 @@ TEST(SweepReport, GivesEachDesignThePlainBatchsNumbers) {
   printText(
       lists,
       simulation::playSweep(
-          {{{heat::MechHeatSystem{}, table}, {heat::MechHeatSystem{}, longer}}, 1, 10, 1, {}}));
+          {{{heat::MechHeatSystem{}, table}, {heat::MechHeatSystem{}, longer}}, 1, 10, 1, {}, {}}));
   EXPECT_NE(lists.str().find(" heat.values heat.weights "), std::string::npos) << lists.str();
   EXPECT_NE(lists.str().find(" temperate air       10,50          1,3 "), std::string::npos);
   EXPECT_NE(lists.str().find(" temperate air   13 values    13 values "), std::string::npos);
@@ -359,7 +359,7 @@ TEST(SweepReport, SaysWhetherTheMarginWasMetAndWhatIsEnough) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.margin);
     const simulation::SweepResult result =
-        simulation::playSweep({c.designs, 10, c.most, 3, c.margin});
+        simulation::playSweep({c.designs, 10, c.most, 3, c.margin, {}});
     std::ostringstream text;
     printText(text, result, {0.5});
     for (const std::string& line : c.lines) {
@@ -446,7 +446,7 @@ TEST(SvgReport, DrawsASweepAlongItsSweptNumber) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.xLabel);
-    const simulation::SweepResult result = simulation::playSweep({c.designs, 5, 500, 2, {}});
+    const simulation::SweepResult result = simulation::playSweep({c.designs, 5, 500, 2, {}, {}});
     const charts::SweepChart chart = sweepChart(result, {1.0});
     EXPECT_EQ(chart.xLabel, c.xLabel);
     std::vector<std::string> labels;

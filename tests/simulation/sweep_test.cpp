@@ -84,7 +84,7 @@ TEST(Sweep, PlaysEveryDesignOnTheRunsOfItsPlainBatch) {
   heat::MechHeatSystem dry;
   dry.coolantLiters = 0;
   dry.setEnvironmentSilently(heat::Environment::HotAir);
-  const SweepSettings settings{{heat::MechHeatSystem{}, doubled, dry}, 12, 7'000, 21, {}};
+  const SweepSettings settings{{heat::MechHeatSystem{}, doubled, dry}, 12, 7'000, 21, {}, {}};
   const SweepResult sweep = playSweep(settings);
   ASSERT_EQ(sweep.designs.size(), 3U);
   EXPECT_EQ(sweep.runs, 7'000U);
@@ -103,7 +103,7 @@ TEST(Sweep, ChartsFewerTurnsOfEachDesignWhenTheDesignsAreMany) {
   for (const Case c : {Case{1, 1'000}, Case{100, 1'000}, Case{150, 666}, Case{10'000, 10}}) {
     SCOPED_TRACE(c.designs);
     const SweepSettings settings{
-        std::vector<Design>(c.designs, heat::MechHeatSystem{}), 5'000, 1, 0, {}};
+        std::vector<Design>(c.designs, heat::MechHeatSystem{}), 5'000, 1, 0, {}, {}};
     EXPECT_EQ(designBatch(settings, c.designs - 1, 1).mostChartedTurns, c.charted);
   }
 }
@@ -141,7 +141,7 @@ TEST(Sweep, StopsAtTheFirstCheckThatMeetsTheMargin) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.margin);
-    const SweepSettings settings{{heat::MechHeatSystem{}}, 10, c.most, 3, c.margin};
+    const SweepSettings settings{{heat::MechHeatSystem{}}, 10, c.most, 3, c.margin, {}};
     const SweepResult result = playSweep(settings);
     EXPECT_EQ(result.runs, c.runs);
     EXPECT_EQ(result.marginMet, c.met);
@@ -150,21 +150,21 @@ TEST(Sweep, StopsAtTheFirstCheckThatMeetsTheMargin) {
     EXPECT_EQ(bitsOf(result.designs[0].tally),
               bitsOf(playBatch({heat::MechHeatSystem{}, 10, c.runs, 3}).tally));
   }
-  const SweepSettings settings{{heat::MechHeatSystem{}}, 10, 200'000, 3, 0.005};
+  const SweepSettings settings{{heat::MechHeatSystem{}}, 10, 200'000, 3, 0.005, {}};
   EXPECT_EQ(checkpoints(settings),
             (std::vector<std::uint64_t>{13'106, 26'212, 52'424, 104'848, 200'000}));
   // The most runs on a check itself: checked once.
-  EXPECT_EQ(checkpoints({{heat::MechHeatSystem{}}, 10, 26'212, 3, 0.005}),
+  EXPECT_EQ(checkpoints({{heat::MechHeatSystem{}}, 10, 26'212, 3, 0.005, {}}),
             (std::vector<std::uint64_t>{13'106, 26'212}));
-  EXPECT_THROW(checkSweepSettings({{}, 10, 5, 3, {}}), std::invalid_argument);
+  EXPECT_THROW(checkSweepSettings({{}, 10, 5, 3, {}, {}}), std::invalid_argument);
   EXPECT_THROW(checkSweepSettings(
-                   {std::vector<Design>(kMaxDesigns + 1, heat::MechHeatSystem{}), 10, 5, 3, {}}),
+                   {std::vector<Design>(kMaxDesigns + 1, heat::MechHeatSystem{}), 10, 5, 3, {}, {}}),
                std::invalid_argument);
   EXPECT_NO_THROW(
-      checkSweepSettings({std::vector<Design>(kMaxDesigns, heat::MechHeatSystem{}), 10, 5, 3, {}}));
-  EXPECT_THROW(checkSweepSettings({{heat::MechHeatSystem{}}, 10, 5, 3, 0.0}),
+      checkSweepSettings({std::vector<Design>(kMaxDesigns, heat::MechHeatSystem{}), 10, 5, 3, {}, {}}));
+  EXPECT_THROW(checkSweepSettings({{heat::MechHeatSystem{}}, 10, 5, 3, 0.0, {}}),
                std::invalid_argument);
-  EXPECT_THROW(checkSweepSettings({{heat::MechHeatSystem{}}, 10, 5, 3, 0.51}),
+  EXPECT_THROW(checkSweepSettings({{heat::MechHeatSystem{}}, 10, 5, 3, 0.51, {}}),
                std::invalid_argument);
 }
 

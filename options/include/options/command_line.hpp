@@ -59,6 +59,19 @@ struct Options {
   // The rules --rule gives more than one value, in the order given; a sweep
   // when there is any.
   std::vector<RuleSweep> ruleSweeps;
+  // --versus: NAME=VALUE, a swept axis and its baseline value, as given.
+  std::optional<std::string> versus;
+
+  // An axis of a sweep: its name as --versus takes it ("heatsinks",
+  // "heatsink-type", "coolant", "environment" or a rule's name), and each of
+  // its values as the option spells it, in order.
+  struct Axis {
+    std::string name;
+    std::vector<std::string> values;
+  };
+  // The axes that have more than one value, in the order designs() varies
+  // them, the slowest first.
+  [[nodiscard]] std::vector<Axis> sweptAxes() const;
 
   // Every combination of the values, each a mech as it starts (in its
   // environment, with that environment's factor under its rules) and its
@@ -72,7 +85,8 @@ struct Options {
 
   // The batch or sweep they ask for: its designs, its turns, --runs (or
   // kDefaultMostRuns with a margin, kDefaultRuns without), the seed (the
-  // clock's when not given) and the margin.
+  // clock's when not given), the margin and, with --versus, each design's
+  // baseline.
   [[nodiscard]] simulation::SweepSettings sweepSettings() const;
 };
 
