@@ -131,14 +131,13 @@ class Items {
 
 void playOnThreads(const simulation::SweepSettings& settings, std::uint64_t firstBlock,
                    std::uint64_t endBlock, std::vector<simulation::BatchTally>& tallies,
-                   unsigned jobs, const Progress& progress,
-                   const simulation::RunPlayer& playRuns) {
+                   unsigned jobs, const Progress& progress, const simulation::RunPlayer& playRuns) {
   std::size_t largestGroup = 1;
   for (const std::vector<std::size_t>& group : simulation::designGroups(settings)) {
     largestGroup = std::max(largestGroup, group.size());
   }
-  const std::uint64_t tallyBytes = sizeof(simulation::TurnTally) *
-                                   static_cast<std::uint64_t>(settings.turns) * largestGroup;
+  const std::uint64_t tallyBytes =
+      sizeof(simulation::TurnTally) * static_cast<std::uint64_t>(settings.turns) * largestGroup;
   const std::uint64_t inFlight =
       std::clamp<std::uint64_t>(kTallyMemory / tallyBytes, 1, std::uint64_t{2} * jobs);
   Items items{settings, firstBlock, endBlock, tallies, inFlight, playRuns};
@@ -187,12 +186,7 @@ simulation::BatchResult playInParallel(const simulation::BatchSettings& settings
                                        const Progress& progress) {
   const simulation::SweepSettings sweep{
       // GCOVR_EXCL_BR_START: the clean-up of the design's copy, were it to throw
-      {{settings.mech, settings.rules}},
-      settings.turns,
-      settings.runs,
-      settings.seed,
-      {},
-      {}};
+      {{settings.mech, settings.rules}}, settings.turns, settings.runs, settings.seed, {}, {}};
   // GCOVR_EXCL_BR_STOP
   return std::move(simulation::playSweep(sweep, parallelPlayer(jobs, progress)).designs.front());
 }

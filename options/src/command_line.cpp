@@ -885,12 +885,10 @@ std::variant<simulation::Versus, Error> versusOf(const Options& options, std::si
       swept.append(swept.empty() ? "" : ", ").append(each.name);
     }
     return Error{"option '--versus' compares designs along a swept axis, and '" + name +
-                 "' is not one (" + (swept.empty() ? "nothing is swept" : "swept: " + swept) +
-                 ")"};
+                 "' is not one (" + (swept.empty() ? "nothing is swept" : "swept: " + swept) + ")"};
   }
   const std::optional<std::string> spelling = versusValue(name, value);
-  const auto found =
-      spelling ? std::ranges::find(axis->values, *spelling) : axis->values.end();
+  const auto found = spelling ? std::ranges::find(axis->values, *spelling) : axis->values.end();
   if (found == axis->values.end()) {
     constexpr std::size_t kMostNamed = 10;
     std::string values;
@@ -991,7 +989,8 @@ std::vector<Options::Axis> Options::sweptAxes() const {
     }
   };
   for (const RuleSweep& sweep : ruleSweeps) {
-    Axis& axis = axes.emplace_back(Axis{std::string{simulation::kRuleNames.at(sweep.rule).name}, {}});
+    Axis& axis =
+        axes.emplace_back(Axis{std::string{simulation::kRuleNames.at(sweep.rule).name}, {}});
     for (const simulation::RuleValue& value : sweep.values) {
       axis.values.push_back(reports::ruleArgument(value));
     }

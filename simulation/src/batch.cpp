@@ -40,8 +40,8 @@ struct RunEnd {
   double heat;
 };
 [[gnu::flatten]] RunEnd playRun(const BatchSettings& settings, const TurnRanges& ranges,
-                                      std::uint64_t index, const std::vector<int>& charted,
-                                      BatchTally& tally) {
+                                std::uint64_t index, const std::vector<int>& charted,
+                                BatchTally& tally) {
   heat::MechHeatSystem mech = settings.mech;
   const SilentEvents events{mech, settings.rules};
   RunRandom random{settings.seed, index};
@@ -414,8 +414,8 @@ BatchTally playRuns(const BatchSettings& settings, std::uint64_t first, std::uin
                     [[maybe_unused]] Engine engine, RunOutcomes* outcomes) {
 #if MECH_HEAT_VECTOR_ENGINES
   if (engine != Engine::Scalar && playableInLanes(settings, first, end)) {
-    return playVector(settings, first, end,
-                      kVectorEngines.at(static_cast<std::size_t>(engine) - 1), outcomes);
+    return playVector(settings, first, end, kVectorEngines.at(static_cast<std::size_t>(engine) - 1),
+                      outcomes);
   }
 #endif
   return playScalar(settings, first, end, outcomes);

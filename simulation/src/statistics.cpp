@@ -48,10 +48,9 @@ Interval pairedDifferenceInterval(std::uint64_t both, std::uint64_t onlyFirst,
     const double crossing = static_cast<double>(both) * static_cast<double>(neither) -
                             static_cast<double>(onlyFirst) * static_cast<double>(onlySecond);
     const double corrected = crossing > n / 2.0 ? crossing - n / 2.0 : std::min(crossing, 0.0);
-    correlation = corrected / std::sqrt(static_cast<double>(first) *
-                                        static_cast<double>(runs - first) *
-                                        static_cast<double>(second) *
-                                        static_cast<double>(runs - second));
+    correlation =
+        corrected / std::sqrt(static_cast<double>(first) * static_cast<double>(runs - first) *
+                              static_cast<double>(second) * static_cast<double>(runs - second));
   }
   // Each side squares and adds the two shares' sides that move it.
   const auto side = [&](double distance1, double distance2) {

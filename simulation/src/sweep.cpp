@@ -50,8 +50,7 @@ std::uint64_t sweepMemory(const SweepSettings& settings) {
       settings.versus ? 2 * BatchBlocks{settings.turns, settings.runs}.runsPerBlock() *
                             (sizeof(std::uint8_t) + sizeof(double))
                       : 0;
-  return std::accumulate(tallies.begin(), tallies.end(), std::uint64_t{0}) + 2 * largest +
-         outcomes;
+  return std::accumulate(tallies.begin(), tallies.end(), std::uint64_t{0}) + 2 * largest + outcomes;
 }
 
 BatchSettings designBatch(const SweepSettings& settings, std::size_t design, std::uint64_t runs) {
@@ -205,10 +204,9 @@ SweepResult playSweep(const SweepSettings& settings, const BlockPlayer& player) 
     result.runs = runs;
     result.marginMet =
         settings.margin &&
-        std::ranges::all_of(tallies,
-                            [&](const BatchTally& tally) {
-                              return withinMargin(tally, *settings.margin);
-                            }) &&
+        std::ranges::all_of(
+            tallies,
+            [&](const BatchTally& tally) { return withinMargin(tally, *settings.margin); }) &&
         (!settings.versus || differencesWithinMargin(settings, tallies, *settings.margin));
     if (result.marginMet) {
       break;

@@ -525,10 +525,9 @@ void playGroup(Job& job, const Tables& tables, std::uint64_t group) {
     const unsigned overheated = above(runs.heat, numbers.overheatAbove);
     const std::uint64_t slot = group - job.first;
     for (std::size_t lane = 0; lane < lanes; ++lane) {
-      job.outcomeFlags[slot + lane] =
-          static_cast<std::uint8_t>((runs.everOverheated >> lane & 1U) |
-                                    (runs.everCritical >> lane & 1U) << 1U |
-                                    (overheated >> lane & 1U) << 2U);
+      job.outcomeFlags[slot + lane] = static_cast<std::uint8_t>(
+          (runs.everOverheated >> lane & 1U) | (runs.everCritical >> lane & 1U) << 1U |
+          (overheated >> lane & 1U) << 2U);
       job.outcomeHeat[slot + lane] = runs.heat[lane];
     }
   }

@@ -338,8 +338,12 @@ TEST(Batch, EveryEngineTalliesWhatTheScalarOneDoes) {
       SCOPED_TRACE(c.what);
       const BatchSettings settings{c.mech, c.turns, c.end, 46, kMaxChartedTurns, c.rules};
       ASSERT_FALSE(rulesProblem(c.rules)) << rulesProblem(c.rules)->message;
-      EXPECT_EQ(bitsOf(playRuns(settings, c.first, c.end, engine)),
-                bitsOf(playRuns(settings, c.first, c.end, Engine::Scalar)));
+      RunOutcomes inLanes;
+      RunOutcomes scalar;
+      EXPECT_EQ(bitsOf(playRuns(settings, c.first, c.end, engine, &inLanes)),
+                bitsOf(playRuns(settings, c.first, c.end, Engine::Scalar, &scalar)));
+      EXPECT_EQ(inLanes.flags, scalar.flags);
+      EXPECT_EQ(inLanes.finalHeat, scalar.finalHeat);  // no NaN
     }
   }
 }

@@ -43,8 +43,8 @@ struct Design {
 // that differs from it only in one swept axis, where it takes the baseline
 // value. A baseline design is its own baseline.
 struct Versus {
-  std::string axis;   // as the user named it, "heatsink-type" or "heat.max"
-  std::string value;  // the baseline value, as given
+  std::string axis;                    // as the user named it, "heatsink-type" or "heat.max"
+  std::string value;                   // the baseline value, as given
   std::vector<std::size_t> baselines;  // each design's
 };
 
