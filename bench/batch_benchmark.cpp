@@ -83,12 +83,18 @@ BENCHMARK(wholeBatch)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 
+// 33 designs on every core; with versus, each compared run by run with the
+// first, as --versus heatsinks=8 does.
 void sweep(benchmark::State& state) {
   simulation::SweepSettings settings{{}, kTurnsPerRun, 100'000, 1, {}, {}};
   for (int heatsinks = 8; heatsinks <= 40; ++heatsinks) {
     heat::MechHeatSystem mech;
     mech.heatsinkCount = heatsinks;
     settings.designs.emplace_back(mech);
+  }
+  if (state.range(1) != 0) {
+    settings.versus =
+        simulation::Versus{"heatsinks", "8", std::vector<std::size_t>(settings.designs.size(), 0)};
   }
   const auto jobs = static_cast<unsigned>(state.range(0));
   while (state.KeepRunning()) {
@@ -97,6 +103,10 @@ void sweep(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(settings.runs) *
                           static_cast<std::int64_t>(settings.designs.size()) * kTurnsPerRun);
 }
-BENCHMARK(sweep)->ArgName("jobs")->Arg(1)->Arg(2)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(sweep)
+    ->ArgNames({"jobs", "versus"})
+    ->ArgsProduct({{1, 2}, {0, 1}})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -114,6 +114,10 @@ std::string parsed(std::vector<std::string> arguments) {
               : options.format == Options::Format::Csv ? " as CSV"
                                                        : "");
   summary << rulesSummary(options);
+  if (const auto versus = options.sweepSettings().versus) {
+    summary << ", versus " << versus->axis << " " << versus->value << ": "
+            << joined(versus->baselines, [](std::size_t index) { return std::to_string(index); });
+  }
   return summary.str();
 }
 
@@ -394,6 +398,30 @@ TEST(CommandLine, ReadsEveryOptionAndRejectsBadInput) {
       {{"--rules", "/nonexistent/rules.toml", "--rule", "heat.max=80"},
        "cannot read rules /nonexistent/rules.toml: No such file or directory"},
       {{"--rul=x"}, "option '--rul' is ambiguous"},
+      // Each design against the one that differs only in the named axis.
+      {{"--heatsinks", "8..24/8", "--heatsink-type", "single,double", "--versus", "heatsinks=016"},
+       "seed clock, 10 turns, 8,16,24 single,double, 100 l, temperate-air 1, wait, 6 designs, ? "
+       "runs on 0 jobs, versus heatsinks 16: 2,3,2,3,2,3"},
+      {{"--coolant", "0,100", "--environment", "water,space", "--versus", "environment=space"},
+       "seed clock, 10 turns, 10 single, 0,100 l, water,space 1.3, wait, 4 designs, ? runs on 0 "
+       "jobs, versus environment space: 1,1,3,3"},
+      {{"--rule", "heat.max=59,69", "--heatsink-type", "single,double", "--versus", "heat.max=69"},
+       "seed clock, 10 turns, 10 single,double, 100 l, temperate-air 1, wait, 4 designs, ? runs "
+       "on 0 jobs, swept heat.max=59,69: 59/10/1 59/10/1 69/10/1 69/10/1, versus heat.max 69: "
+       "2,3,2,3"},
+      {{"--heatsinks", "1..12", "--versus", "heatsinks=13"},
+       "invalid value '13' for --versus heatsinks: expected one of its 12 values"},
+      {{"--heatsink-type", "single,double", "--versus", "heatsink-type=single,double"},
+       "invalid value 'single,double' for --versus heatsink-type: expected single, double"},
+      {{"--heatsink-type", "single,double", "--versus", "coolant=100"},
+       "option '--versus' compares designs along a swept axis, and 'coolant' is not one (swept: "
+       "heatsink-type)"},
+      {{"--versus", "heatsinks=10"},
+       "option '--versus' compares designs along a swept axis, and 'heatsinks' is not one "
+       "(nothing is swept)"},
+      {{"--versus", "heatsinks"},
+       "invalid value 'heatsinks' for --versus: expected NAME=VALUE, a swept axis (heatsinks, "
+       "heatsink-type, coolant, environment or a swept rule) and one of its values"},
       // --print-rules prints the rules alone, whatever else is asked.
       {{"--print-rules"}, "print rules"},
       {{"--print-rules", "--rule", "heat.max=80", "--heatsinks", "0..1000", "--coolant", "0..10000",
