@@ -433,14 +433,22 @@ void PairedTally::add(const PairedTally& next) {
 
 PairedTally pairRuns(const RunOutcomes& design, const RunOutcomes& baseline) {
   PairedTally paired;
-  paired.runs = design.flags.size();
-  for (std::size_t run = 0; run < design.flags.size(); ++run) {
+  const std::size_t runs = design.flags.size();
+  paired.runs = runs;
+  // Counts of whole numbers, in any order the compiler likes; the sums in run order.
+  std::array<std::uint64_t, kOutcomeCount> onlyThis{};
+  std::array<std::uint64_t, kOutcomeCount> onlyBaseline{};
+  for (std::size_t run = 0; run < runs; ++run) {
     const unsigned mine = design.flags[run];
     const unsigned theirs = baseline.flags[run];
     for (std::size_t outcome = 0; outcome < kOutcomeCount; ++outcome) {
-      paired.onlyThis.at(outcome) += (mine & ~theirs) >> outcome & 1U;
-      paired.onlyBaseline.at(outcome) += (theirs & ~mine) >> outcome & 1U;
+      onlyThis[outcome] += (mine & ~theirs) >> outcome & 1U;
+      onlyBaseline[outcome] += (theirs & ~mine) >> outcome & 1U;
     }
+  }
+  paired.onlyThis = onlyThis;
+  paired.onlyBaseline = onlyBaseline;
+  for (std::size_t run = 0; run < runs; ++run) {
     const double difference = design.finalHeat[run] - baseline.finalHeat[run];
     paired.differenceSum += difference;
     paired.differenceSquares += difference * difference;
