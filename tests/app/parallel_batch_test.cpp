@@ -65,22 +65,27 @@ TEST(ParallelBatch, GivesTheSameResultForAnyNumberOfJobs) {
 TEST(ParallelBatch, StopsASweepAtTheSameCheckForAnyNumberOfJobs) {
   heat::MechHeatSystem doubled;
   doubled.heatsinkType = heat::HeatsinkType::Double;
-  const simulation::SweepSettings settings{
-      {heat::MechHeatSystem{}, doubled}, 10, 400'000, 8, 0.004, {}};
   const auto jsonOfSweep = [](const simulation::SweepResult& result) {
     std::ostringstream out;
     reports::printJson(out, result);
     return out.str();
   };
-  const simulation::SweepResult alone = simulation::playSweep(settings);
-  EXPECT_EQ(alone.runs, 104'848U);
-  for (const unsigned jobs : {1U, 2U, 5U}) {
-    SCOPED_TRACE(jobs);
-    std::uint64_t reported = 0;
-    const auto result = simulation::playSweep(
-        settings, parallelPlayer(jobs, [&](std::uint64_t done) { reported = done; }));
-    EXPECT_EQ(jsonOfSweep(result), jsonOfSweep(alone));
-    EXPECT_GT(reported, 0U);
+  // Also when the designs are compared run by run, and the second with the
+  // first is played on another thread.
+  for (auto versus : {std::optional<simulation::Versus>{},
+                      std::optional{simulation::Versus{"heatsink-type", "single", {0, 0}}}}) {
+    const simulation::SweepSettings settings{
+        {heat::MechHeatSystem{}, doubled}, 10, 400'000, 8, 0.004, std::move(versus)};
+    const simulation::SweepResult alone = simulation::playSweep(settings);
+    EXPECT_EQ(alone.runs, 104'848U);
+    for (const unsigned jobs : {1U, 2U, 5U}) {
+      SCOPED_TRACE(jobs);
+      std::uint64_t reported = 0;
+      const auto result = simulation::playSweep(
+          settings, parallelPlayer(jobs, [&](std::uint64_t done) { reported = done; }));
+      EXPECT_EQ(jsonOfSweep(result), jsonOfSweep(alone));
+      EXPECT_GT(reported, 0U);
+    }
   }
 }
 
