@@ -413,9 +413,18 @@ TEST(CommandLine, ReadsEveryOptionAndRejectsBadInput) {
        "invalid value '13' for --versus heatsinks: expected one of its 12 values"},
       {{"--heatsink-type", "single,double", "--versus", "heatsink-type=single,double"},
        "invalid value 'single,double' for --versus heatsink-type: expected single, double"},
-      {{"--heatsink-type", "single,double", "--versus", "coolant=100"},
-       "option '--versus' compares designs along a swept axis, and 'coolant' is not one (swept: "
-       "heatsink-type)"},
+      {{"--heatsink-type", "single,double", "--coolant", "0,100", "--versus", "heatsinks=10"},
+       "option '--versus' compares designs along a swept axis, and 'heatsinks' is not one "
+       "(swept: heatsink-type, coolant)"},
+      {{"--heatsinks", "1..12", "--versus", "heatsinks=8,9"},
+       "invalid value '8,9' for --versus heatsinks: expected one of its 12 values"},
+      {{"--coolant", "0,100", "--versus", "coolant=50"},
+       "invalid value '50' for --versus coolant: expected 0, 100"},
+      {{"--environment", "all", "--versus", "environment=mars"},
+       "invalid value 'mars' for --versus environment: expected space, water, hot-air, cold-air, "
+       "temperate-air"},
+      {{"--rule", "heat.max=59,69", "--versus", "heat.max=x"},
+       "invalid value 'x' for --versus heat.max: expected 59, 69"},
       {{"--versus", "heatsinks=10"},
        "option '--versus' compares designs along a swept axis, and 'heatsinks' is not one "
        "(nothing is swept)"},

@@ -86,6 +86,7 @@ TEST(Intervals, FollowNewcombesScoreMethodForPairedShares) {
       {40, 0, 0, 60, -0.020607662, 0.020607662},    // every run alike
       {100, 0, 0, 0, -0.036993498, 0.036993498},    // every run flagged: no correlation
       {0, 3, 0, 997, -0.0013082917, 0.0087830141},  // rare
+      {0, 0, 3, 997, -0.0087830141, 0.0013082917},  // rare in the second
   };
 
   for (const Case& c : cases) {
