@@ -1,7 +1,8 @@
-// The web page's WebAssembly module: the program's command line, its batch,
-// its narrated run of a batch and its rules files behind a few C functions
-// that the page's worker calls, and two functions imported from the worker: one is told how
-// far a batch has got, the other that memory ran out.
+// The web page's WebAssembly module: the program's command line and the axes
+// it sweeps, its batch, its narrated run of a batch and its rules files behind
+// a few C functions that the page's worker calls, and two functions imported
+// from the worker: one is told how far a batch has got, the other that memory
+// ran out.
 //
 // Arguments come in as one buffer of NUL-terminated words, the argv of the
 // program without its name. What a call made is kept in parts (the message,
@@ -182,6 +183,24 @@ std::string rulesJson(const simulation::Rules& rules) {
   return json + "\n]\n";
 }
 
+// The axes a sweep varies, in the order of Options::sweptAxes, as the page's
+// versus control lists them: [{"name", "values": [...]}, …], each value as
+// --versus takes it.
+std::string axesJson(const command_line::Options& options) {
+  std::string json = "[";
+  for (const command_line::Options::Axis& axis : options.sweptAxes()) {
+    json.append(json.size() == 1 ? "\n" : ",\n")
+        .append(R"({"name": )")
+        .append(jsonString(axis.name))
+        .append(R"(, "values": [)");
+    for (std::size_t value = 0; value < axis.values.size(); ++value) {
+      json.append(value == 0 ? "" : ", ").append(jsonString(axis.values[value]));
+    }
+    json.append("]}");
+  }
+  return json + "\n]\n";
+}
+
 void outOfMemory() {
   pageOutOfMemory();
   std::abort();  // were the call to go on, operator new would only ask again
@@ -221,6 +240,19 @@ __attribute__((export_name("mh_check"))) int mhCheck(const char* words, std::siz
     current.parts[kMessage] = error->message;
     return kBadCommandLine;
   }
+  return kDone;
+}
+
+// The axes a command line sweeps, as JSON (axesJson) in the JSON part: kDone,
+// or kBadCommandLine with the program's message.
+__attribute__((export_name("mh_axes"))) int mhAxes(const char* words, std::size_t size) {
+  State& current = fresh();
+  const auto parsed = parseWords({words, size});
+  if (const auto* error = std::get_if<command_line::Error>(&parsed)) {
+    current.parts[kMessage] = error->message;
+    return kBadCommandLine;
+  }
+  current.parts[kJson] = axesJson(std::get<command_line::Options>(parsed));
   return kDone;
 }
 

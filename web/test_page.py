@@ -19,6 +19,7 @@ from urllib.parse import parse_qsl, urlencode
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
+from selenium.common.exceptions import TimeoutException
 from selenium.webdriver.support.ui import Select, WebDriverWait
 
 PAGE = Path(sys.argv[1]).resolve()
@@ -44,7 +45,8 @@ def native(*args, engine=None, cwd=None):
 
 # The controls, in the page's order, named as the long options.
 CONTROLS = ('heatsinks', 'heatsink-type', 'coolant', 'environment', 'turns', 'runs', 'margin', 'seed',
-            'max-overheat')
+            'max-overheat', 'versus')
+SELECTS = ('heatsink-type', 'versus')
 
 
 # The rules' fields, (name, the game's value) in the page's order, as the page has them once loaded.
@@ -109,10 +111,28 @@ def wait_for_narration(before, timeout=120):
     return js('return window.mechHeat.narration')
 
 
+def versus_entries():
+    return js("return [...document.getElementById('versus').options].map((option) => option.text)")
+
+
+def versus_chosen():
+    return js("return document.getElementById('versus').selectedOptions[0]?.text ?? ''")
+
+
+def listed(entries, timeout=10):
+    """Whether the versus control comes to list `entries` ("none" first) within `timeout` seconds."""
+    try:
+        WebDriverWait(driver, timeout, poll_frequency=0.05).until(lambda _: versus_entries() == entries)
+        return True
+    except TimeoutException:
+        return False
+
+
 def set_controls(given):
     """Every control from `given` (long option name or rule name to value), typed; the other
-    controls emptied, the other rules' fields at the game's values."""
-    for name in (name for name in CONTROLS if name != 'heatsink-type'):
+    controls emptied, the other rules' fields at the game's values; versus chosen once the sweep
+    lists its value."""
+    for name in (name for name in CONTROLS if name not in SELECTS):
         field = driver.find_element(By.ID, name)
         field.clear()
         if given.get(name):
@@ -125,6 +145,11 @@ def set_controls(given):
             js("document.getElementById('rules-part').open = true")
             field.clear()
             field.send_keys(given.get(name, game))
+    versus = given.get('versus', '')
+    WebDriverWait(driver, 10, poll_frequency=0.05).until(
+        lambda _: versus in js('return window.mechHeat.axes ?? []') + [''],
+        f'the versus control never listed {versus}')
+    Select(driver.find_element(By.ID, 'versus')).select_by_value(versus)
 
 
 def open_link(fragment):
@@ -172,6 +197,10 @@ BATCH = {'runs': '20000', 'seed': '5', 'heatsinks': '12', 'heatsink-type': 'doub
          'environment': 'water', 'turns': '30'}
 SWEEP = {'heatsinks': '8..14/2', 'environment': 'water,space', 'runs': '3000', 'seed': '7',
          'max-overheat': '10%', 'turns': '15'}
+VERSUS = {'heatsinks': '8..24/8', 'heatsink-type': 'single,double', 'versus': 'heatsink-type=single',
+          'runs': '20000', 'seed': '3'}
+VERSUS_ENTRIES = ['none', 'heatsinks = 8', 'heatsinks = 16', 'heatsinks = 24', 'heatsink-type = single',
+                  'heatsink-type = double']
 
 try:
     began = time.perf_counter()
@@ -202,6 +231,21 @@ try:
                                     'overheat-above': '50', 'environments.water': '1.5'})
     compare_batch('a sweep of a rule', {'runs': '2000', 'seed': '6', 'heat.max': '50..70/10',
                                         'cooling.single': '1.5'})
+    compare_batch('a sweep versus its single heatsinks', VERSUS)
+
+    # The versus control lists each value of each swept axis, rules' first, as the sweep fields
+    # and the rules' fields change; a chosen value the sweep loses falls back to none.
+    for given, entries in ((VERSUS, VERSUS_ENTRIES),
+                           ({'heat.max': '50,70', 'environment': 'water,space'},
+                            ['none', 'heat.max = 50', 'heat.max = 70', 'environment = water',
+                             'environment = space']),
+                           ({'heatsinks': '10'}, ['none'])):
+        set_controls({key: value for key, value in given.items() if key != 'versus'})
+        check(f'versus lists {entries[1:]}', listed(entries), versus_entries())
+    set_controls(VERSUS)
+    Select(driver.find_element(By.ID, 'heatsink-type')).select_by_value('double')
+    check('versus falls back to none when its value leaves the sweep',
+          listed(VERSUS_ENTRIES[:4]) and versus_chosen() == 'none', versus_chosen())
 
     # Any run of any design of the sweep.
     before = narrations()
@@ -238,6 +282,17 @@ try:
           text_of('json') == native(*words(BATCH), '--json', '--jobs', '1')[0])
     link = driver.find_element(By.ID, 'link').get_attribute('href')
     check('the page links to its result', link.endswith('#' + urlencode(in_order(BATCH))), link)
+    check('a link with versus chooses it again and lists the sweep',
+          open_link(urlencode(in_order(VERSUS))) == 'done' and listed(VERSUS_ENTRIES)
+          and versus_chosen() == 'heatsink-type = single'
+          and text_of('json') == native(*words(VERSUS), '--json', '--jobs', '1')[0])
+    # One the sweep lacks stays chosen, the program's message beside it.
+    message = native('--heatsinks', '8,16', '--versus', 'heatsinks=9')[1].splitlines()[0]
+    check(f'a link with a versus value the sweep lacks: "{message}" beside it, nothing run',
+          open_link('heatsinks=8,16&versus=heatsinks%3D9&runs=100&seed=1') == 'error'
+          and listed(['none', 'heatsinks = 8', 'heatsinks = 16', 'heatsinks = 9'])
+          and versus_chosen() == 'heatsinks = 9'
+          and 'mech-heat: ' + text_of('versus-error') == message and result_hidden(), text_of('versus-error'))
     # Of a key given twice, as of an option, the last counts.
     # Rules by their names, the others the game's (those of the batch before are not kept).
     for fragment in ('runs=100&seed=5&runs=2000',
@@ -349,7 +404,7 @@ try:
     driver.set_window_size(1280, 1000)
     js("document.getElementById('rules-part').open = false")
     before = narrations()
-    run_with_controls(BATCH)
+    run_with_controls(VERSUS)  # the screenshot shows a sweep against its baseline
     wait_for_narration(before)
     height = js('return document.documentElement.scrollHeight')
     driver.set_window_size(1280, min(height, 2400))

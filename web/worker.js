@@ -5,13 +5,14 @@
 // In:  {module}                         the compiled module, once
 //      {id, run: [word, ...]}           a command line, as mech-heat takes it
 //      {id, narrate: {design, run}}     a run of the last batch's design
+//      {id, axes: [word, ...]}          the axes a command line sweeps
 //      {id, rules: {name, bytes}}       the rules a rules file gives (its name,
 //                                       its bytes as a Uint8Array); no bytes:
 //                                       the game's
 // Out: {type: 'ready', ms}
 //      {type: 'progress', done, total}  runs played of a batch so far
 //      {type: 'result', id, status, ms, message, text, json, svg, command}
-//                                       (the rules as JSON in json)
+//                                       (the rules or the axes as JSON in json)
 //      {type: 'failure', id, message, memory}
 //                                       the call failed, out of memory when
 //                                       `memory`; use a new worker
@@ -127,8 +128,11 @@ onmessage = async ({ data }) => {
     await ready;
     const start = performance.now();
     let status;
+    const commandLine = (argv) => argv.map((word) => word + '\0').join('');
     if (data.run) {
-      status = withText(data.run.map((word) => word + '\0').join(''), engine.mh_run);
+      status = withText(commandLine(data.run), engine.mh_run);
+    } else if (data.axes) {
+      status = withText(commandLine(data.axes), engine.mh_axes);
     } else if (data.rules) {
       // The file's name, a NUL, then its bytes as they are.
       const name = encoder.encode(data.rules.bytes ? data.rules.name + '\0' : '');
