@@ -237,6 +237,10 @@ charts::SweepChart sweepChart(const simulation::SweepResult& result, const Repor
       }
     }
   }
+  const std::vector<VersusSummary> versus = versusSummaries(result);
+  if (!versus.empty()) {
+    chart.versus = result.settings.versus->axis + " " + result.settings.versus->value;
+  }
   for (std::size_t design = 0; design < summaries.size(); ++design) {
     const std::string label = seriesLabel(others, design);
     auto series = std::ranges::find(chart.series, label, &charts::SweepSeries::label);
@@ -247,8 +251,9 @@ charts::SweepChart sweepChart(const simulation::SweepResult& result, const Repor
         x.numeric ? x.numbers[design]
                   : static_cast<double>(std::ranges::find(x.distinctNames, x.names[design]) -
                                         x.distinctNames.begin());
-    series->points.push_back(
-        charts::SweepPoint{at, shareOf(summaries[design].everOverheated), picked[design]});
+    series->points.push_back(charts::SweepPoint{
+        at, shareOf(summaries[design].everOverheated), picked[design],
+        versus.empty() ? charts::Share{} : shareOf(versus[design].everOverheated)});
   }
   return chart;
 }

@@ -329,6 +329,19 @@ charts::SweepChart longWhiskers(charts::SweepChart chart) {
   return chart;
 }
 
+// Each point's difference from its baseline: series 0 is the baseline, the others below and
+// above it.
+charts::SweepChart versus(charts::SweepChart chart) {
+  chart.versus = "type single";
+  for (std::size_t s = 1; s < chart.series.size(); ++s) {
+    for (charts::SweepPoint& p : chart.series[s].points) {
+      const double d = (s % 2 == 1 ? -1.0 : 1.0) * (0.05 + 0.01 * p.x);
+      p.difference = {d, d - 0.02, d + 0.03};
+    }
+  }
+  return chart;
+}
+
 const std::vector<std::string> kEnvironments = {"space", "water", "hot air", "cold air",
                                                 "temperate air"};
 
@@ -638,6 +651,8 @@ std::vector<ChartCase> charts() {
           {"sweepByEnvironment", render(charts::writeSweepChart, byCategory(kEnvironments, 1))},
           {"sweepByType", render(charts::writeSweepChart, byCategory({"single", "double"}, 3))},
           {"sweepConverging", render(charts::writeSweepChart, convergingSweep())},
+          {"sweepVersus", render(charts::writeSweepChart, versus(sweep(3)))},
+          {"sweepVersusByType", render(charts::writeSweepChart, versus(byCategory({"a", "b"}, 3)))},
           {"batchLevelAtTheEnd", render(charts::writeBatchChart, coolBatch({28, 50}))},
           {"run10", render(charts::writeRunChart, run(10))},
           {"run1000", render(charts::writeRunChart, run(1000))},
@@ -698,6 +713,8 @@ TEST(Charts, DescriptionGivesKeyNumbers) {
       {render(charts::writeSweepChart, sweep(3)), "for 3 combinations."},
       {render(charts::writeSweepChart, sweep(3)), "&lt;air&gt; 1 at 13: 73 % (picked);"},
       {render(charts::writeSweepChart, sweep(3)), "Accepted at most: 20 %.</desc>"},
+      {render(charts::writeSweepChart, versus(sweep(2))),
+       "Less the same design with type single: single, &lt;air&gt; 0 at 20: 0 %;"},
       {render(charts::writeSweepChart, crowdedSweep()), "; Crowded.</desc>"},
       {render(charts::writeRunChart, described),
        "peaks at 70 on turn 10 and ends at 70. It is above the overheat level 60 after 2 turns "
@@ -893,6 +910,40 @@ TEST(SweepChart, WhiskersSpanTheirIntervalsAtTheirPoints) {
     }
     EXPECT_EQ(k, drawn.size());
   }
+}
+
+TEST(SweepChart, DifferencesSitUnderTheirSharesOnAnAxisOfTheirOwn) {
+  // Differences of 0 and below: 0 still inside the plot.
+  for (const charts::SweepChart& chart : {versus(sweep(2)), versus(byCategory(kEnvironments, 2))}) {
+    const std::string svg = render(charts::writeSweepChart, chart);
+    const std::size_t from = svg.find("<g class=\"difference-panel\">");
+    ASSERT_NE(from, std::string::npos);
+    const std::string panel = svg.substr(from);
+    EXPECT_NE(panel.find(">Δ ever overheated against type single<"), std::string::npos);
+    const std::string axis = group(panel, "<g class=\"y-axis\">");
+    const Axis y = readAxis(axis, true);
+    const double zero = attr(group(panel, "<g class=\"zero-line\">"), "y1");
+    EXPECT_NEAR(zero, y.at(0), 0.02);
+    const std::string edge = all(axis, "<line [^>]*>").back();  // From the plot's top down.
+    EXPECT_GT(zero, attr(edge, "y1") + 5);
+    // Each difference's whisker right under its share's.
+    const std::vector<Whisker> shares = whiskers(svg.substr(0, from));
+    const std::vector<Whisker> drawn = whiskers(panel);
+    ASSERT_EQ(drawn.size(), shares.size());
+    std::size_t k = 0;
+    for (const charts::SweepSeries& series : chart.series) {
+      std::vector<charts::SweepPoint> sorted = series.points;
+      std::sort(sorted.begin(), sorted.end(),
+                [](const auto& a, const auto& b) { return a.x < b.x; });
+      for (const charts::SweepPoint& p : sorted) {
+        EXPECT_EQ(drawn[k].x, shares[k].x);
+        EXPECT_NEAR(drawn[k].low, y.at(p.difference.low * 100), 0.02) << p.x;
+        EXPECT_NEAR(drawn[k].high, y.at(p.difference.high * 100), 0.02) << p.x;
+        ++k;
+      }
+    }
+  }
+  EXPECT_EQ(render(charts::writeSweepChart, sweep(3)).find("difference-panel"), std::string::npos);
 }
 
 TEST(SweepChart, PickedLabelsNameTheirSeriesAndKeepClearOfLinesAndWhiskers) {

@@ -46,6 +46,7 @@ struct SweepPoint {
   double x = 0.0;  // The value on the axis; on a categorical one, the index of its category.
   Share everOverheated;
   bool picked = false;  // Marked with a ring and a label that names its series.
+  Share difference{};   // With a baseline: ever overheated less the baseline's, in [-1, 1].
 };
 
 struct SweepSeries {
@@ -60,6 +61,9 @@ struct SweepChart {
   std::vector<std::string> xCategories;  // Empty: the x axis is numeric; its points are joined.
   std::optional<double> maxOverheat;     // Accepted share, drawn as a dashed line.
   std::vector<SweepSeries> series;
+  // The baseline the points' differences are from, e.g. "heatsink-type single"; when given,
+  // a second panel draws the differences.
+  std::string versus;
 };
 
 // --- Run chart: one narrated run, turn by turn. ---

@@ -1,5 +1,6 @@
 // A sweep's chart: ever overheated against what the sweep varies, a series for each other
-// combination, with the accepted level and the picked designs.
+// combination, with the accepted level and the picked designs; below it, with a baseline, each
+// design's difference from it.
 #include <algorithm>
 #include <cmath>
 #include <string>
@@ -16,6 +17,10 @@ namespace {
 constexpr double kRight = 728.0;
 constexpr double kPlotHeight = 380.0;
 constexpr double kRing = 10.0;  // The radius of a picked design's ring.
+// The differences' panel: its title below the x axis's title, its plot below the title.
+constexpr double kDifferenceTitle = 72.0;  // Below the main plot.
+constexpr double kDifferenceTop = 86.0;
+constexpr double kDifferenceHeight = 200.0;
 
 bool categorical(const SweepChart& chart) { return !chart.xCategories.empty(); }
 
@@ -36,6 +41,15 @@ std::string sweepSummary(const SweepChart& chart) {
   }
   if (chart.maxOverheat) {
     summary += " Accepted at most: " + pct(*chart.maxOverheat) + ".";
+  }
+  if (!chart.versus.empty()) {
+    summary += " Less the same design with " + chart.versus + ":";
+    for (const SweepSeries& s : chart.series) {
+      for (const SweepPoint& p : s.points) {
+        summary +=
+            " " + s.label + " at " + xText(chart, p.x) + ": " + pct(p.difference.value) + ";";
+      }
+    }
   }
   return summary;
 }
@@ -110,18 +124,26 @@ struct SeriesStyle {
   bool labelled;  // Whether its picked designs' labels name it.
 };
 
+// What a panel draws of each point, on which scales.
+struct Panel {
+  Scale sx;
+  Scale sy;  // In percent.
+  Share SweepPoint::*share = &SweepPoint::everOverheated;
+  bool rings = true;  // Around picked points.
+};
+
 // One series: its line on a numeric axis, each point with its 95 % whisker, a ring around
 // picked points.
 void sweepSeries(svg::Writer& w, const SweepChart& chart, const SweepSeries& series,
-                 const std::pair<Scale, Scale>& scales, const SeriesStyle& style, Drawn& drawn) {
-  const Scale& sx = scales.first;
-  const Scale& sy = scales.second;
+                 const Panel& panel, const SeriesStyle& style, Drawn& drawn) {
+  const Scale& sx = panel.sx;
+  const Scale& sy = panel.sy;
   const std::string_view colour = paletteColour(style.index);
   std::vector<SweepPoint> points = series.points;
   std::sort(points.begin(), points.end(),
             [](const SweepPoint& a, const SweepPoint& b) { return a.x < b.x; });
   const auto x = [&](const SweepPoint& p) { return sx(p.x) + style.offset; };
-  const auto y = [&](const SweepPoint& p) { return sy(p.everOverheated.value * 100.0); };
+  const auto y = [&](const SweepPoint& p) { return sy((p.*panel.share).value * 100.0); };
   w.open("g", {{"class", "series"}});
   if (!categorical(chart)) {
     std::vector<double> xs;
@@ -136,13 +158,13 @@ void sweepSeries(svg::Writer& w, const SweepChart& chart, const SweepSeries& ser
     }
   }
   for (const SweepPoint& p : points) {
-    const double low = sy(p.everOverheated.low * 100.0);
-    const double high = sy(p.everOverheated.high * 100.0);
+    const double low = sy((p.*panel.share).low * 100.0);
+    const double high = sy((p.*panel.share).high * 100.0);
     whisker(w, x(p), {low, high}, colour);
     marker(w, x(p), y(p), 4.5, colour, seriesShape(style.index));
     drawn.obstacles.boxes.push_back({x(p) - 4.0, high, x(p) + 4.0, low});
     drawn.obstacles.boxes.push_back({x(p) - 6.0, y(p) - 6.0, x(p) + 6.0, y(p) + 6.0});
-    if (p.picked) {
+    if (p.picked && panel.rings) {
       w.empty("circle", {{"class", "picked"},
                          {"cx", x(p)},
                          {"cy", y(p)},
@@ -185,6 +207,58 @@ void pickLabels(svg::Writer& w, const Box& plot, const Drawn& drawn) {
   w.close();
 }
 
+// The differences' round ticks, over the lowest to the highest end of their intervals and 0.
+Ticks differenceTicks(const SweepChart& chart) {
+  double low = 0.0;
+  double high = 0.0;
+  for (const SweepSeries& s : chart.series) {
+    for (const SweepPoint& p : s.points) {
+      low = std::min(low, p.difference.low * 100.0);
+      high = std::max(high, p.difference.high * 100.0);
+    }
+  }
+  // Some room beyond the ends, so that 0 never lies on the plot's edge.
+  const double room = 0.08 * (high - low);
+  return niceTicks(low - room, high + room, 6);
+}
+
+// The main plot's x axis and its series' dodge, which the differences share.
+struct Along {
+  XAxis x;
+  double dodge = 0.0;
+};
+
+// Below the main plot: each point's difference from its baseline, with its whisker, along the
+// same x axis, and a line at 0; returns where the panel ends.
+double differencePanel(svg::Writer& w, const SweepChart& chart, const Box& above,
+                       const Along& along, double widestLabel) {
+  const std::size_t n = chart.series.size();
+  w.open("g", {{"class", "difference-panel"}});
+  label(w, above.left, above.bottom + kDifferenceTitle, "Δ ever overheated against " + chart.versus,
+        {"start", kInk, 14});
+  const Box g{above.left, above.bottom + kDifferenceTop, above.right,
+              above.bottom + kDifferenceTop + kDifferenceHeight};
+  const Ticks ticks = differenceTicks(chart);
+  const Scale sy{ticks.low, ticks.high, g.bottom, g.top};
+  yAxis(w, g, {sy, ticks, "Δ runs ever overheated (points)", Side::kLeft, widestLabel});
+  if (categorical(chart)) {
+    categoryAxis(w, g, chart.xCategories, chart.xLabel);
+  } else {
+    xAxis(w, g, along.x.scale, along.x.ticks, chart.xLabel);
+  }
+  w.open("g", {{"class", "zero-line"}});
+  line(w, {g.left, sy(0.0), g.right, sy(0.0)}, kInk, 1.2);
+  w.close();
+  Drawn drawn;  // Nothing is placed around the differences.
+  for (std::size_t i = 0; i < n; ++i) {
+    const double offset = (static_cast<double>(i) - static_cast<double>(n - 1) / 2.0) * along.dodge;
+    sweepSeries(w, chart, chart.series[i], {along.x.scale, sy, &SweepPoint::difference, false},
+                {i, offset, n > 1}, drawn);
+  }
+  w.close();
+  return g.bottom;
+}
+
 }  // namespace
 
 void writeSweepChart(std::ostream& out, const SweepChart& chart) {
@@ -204,12 +278,17 @@ void writeSweepChart(std::ostream& out, const SweepChart& chart) {
       allX.push_back(p.x);
     }
   }
+  const bool versus = !chart.versus.empty();
   const Ticks yTicks = niceTicks(0, 100, 10);
-  const double widestLabel = widest(tickLabels(yTicks));
+  double widestLabel = widest(tickLabels(yTicks));
+  if (versus) {
+    widestLabel = std::max(widestLabel, widest(tickLabels(differenceTicks(chart))));
+  }
   const double left = plotLeft(widestLabel);
   const int columns =
       std::clamp(static_cast<int>((kRight - left) / std::max(widestItem, 1.0)), 1, 4);
-  const double height = 540.0 + 20.0 * static_cast<double>(legendRows(n, columns));
+  const double height = 540.0 + 20.0 * static_cast<double>(legendRows(n, columns)) +
+                        (versus ? kDifferenceTop + kDifferenceHeight : 0.0);
   svg::Writer w(out);
   startDocument(out, w,
                 page(chart, height, left, "Ever overheated by design", sweepSummary(chart)));
@@ -245,7 +324,11 @@ void writeSweepChart(std::ostream& out, const SweepChart& chart) {
   if (allX.empty()) {
     noData(w, f);
   }
-  legend(w, {left, f.bottom + 70, kRight, columns}, seriesLegend);
+  double bottom = f.bottom;
+  if (versus) {
+    bottom = differencePanel(w, chart, f, {x, dodge}, widestLabel);
+  }
+  legend(w, {left, bottom + 70, kRight, columns}, seriesLegend);
 }
 
 }  // namespace reports::charts
