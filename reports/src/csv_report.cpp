@@ -45,6 +45,21 @@ constexpr std::array<std::string_view, 31> kHeader{"heatsinks",
                                                    "hottestRun",
                                                    "hottestFinalHeat"};
 
+// With compared designs, after kHeader: each design's baseline and its differences.
+constexpr std::array<std::string_view, 13> kVersusHeader{"versusDesign",
+                                                         "everOverheatedDifference",
+                                                         "everOverheatedDifferenceLow",
+                                                         "everOverheatedDifferenceHigh",
+                                                         "everCriticalDifference",
+                                                         "everCriticalDifferenceLow",
+                                                         "everCriticalDifferenceHigh",
+                                                         "overheatedDifference",
+                                                         "overheatedDifferenceLow",
+                                                         "overheatedDifferenceHigh",
+                                                         "finalHeatDifference",
+                                                         "finalHeatDifferenceLow",
+                                                         "finalHeatDifferenceHigh"};
+
 void addEstimate(std::vector<std::string>& fields, const Estimate& estimate) {
   fields.push_back(exactNumber(estimate.value));
   fields.push_back(exactNumber(estimate.ci95.low));
@@ -86,9 +101,13 @@ void printCsv(std::ostream& out, const simulation::SweepResult& result) {
     header.emplace(header.begin() + static_cast<std::ptrdiff_t>(kMechColumns + rule),
                    simulation::kRuleNames.at(rules[rule]).name);
   }
+  const std::vector<VersusSummary> versus = versusSummaries(result);
+  if (!versus.empty()) {
+    header.insert(header.end(), kVersusHeader.begin(), kVersusHeader.end());
+  }
   printLine(out, header);
-  for (const simulation::BatchResult& design : result.designs) {
-    const Summary summary = summarize(design);
+  for (std::size_t design = 0; design < result.designs.size(); ++design) {
+    const Summary summary = summarize(result.designs[design]);
     const simulation::BatchSettings& settings = summary.settings;
     const heat::MechHeatSystem& mech = settings.mech;
     const TurnSummary& last = summary.perTurn.back();
@@ -113,6 +132,14 @@ void printCsv(std::ostream& out, const simulation::SweepResult& result) {
     }
     fields.push_back(std::to_string(summary.hottest.run));
     fields.push_back(exactNumber(summary.hottest.finalHeat));
+    if (!versus.empty()) {
+      const VersusSummary& difference = versus[design];
+      fields.push_back(std::to_string(difference.baseline));
+      for (const Estimate& estimate : {difference.everOverheated, difference.everCritical,
+                                       difference.overheated, difference.finalHeat}) {
+        addEstimate(fields, estimate);
+      }
+    }
     printLine(out, fields);
   }
 }

@@ -81,7 +81,7 @@ std::string rulesJson(const simulation::Rules& rules) {
 void printBatch(std::ostream& out, const Summary& summary) {
   const simulation::BatchSettings& settings = summary.settings;
   const heat::MechHeatSystem& mech = settings.mech;
-  std::string json = std::string{"{"} + key("schemaVersion") + "3, " +
+  std::string json = std::string{"{"} + key("schemaVersion") + "4, " +
                      runsJson(settings.runs, settings.turns, settings.seed) + ",\n " + key("mech") +
                      "{" + key("heatsinks") + std::to_string(mech.heatsinkCount) + ", " +
                      key("heatsinkType") + quoted(heatsinkTypeName(mech.heatsinkType)) + ", " +
@@ -105,6 +105,21 @@ void printBatch(std::ostream& out, const Summary& summary) {
          "},\n " + key("hottestRun") + "{" + key("run") + std::to_string(summary.hottest.run) +
          ", " + key("finalHeat") + exactNumber(summary.hottest.finalHeat) + "}";
   out << json;
+}
+
+// A difference from the baseline with its interval.
+std::string differenceJson(const Estimate& difference) {
+  return std::string{"{"} + key("difference") + exactNumber(difference.value) + ", " + key("ci95") +
+         interval(difference) + "}";
+}
+
+// A compared design's differences from its baseline, as a key that follows others.
+std::string versusJson(const VersusSummary& versus) {
+  return ",\n " + key("versus") + "{" + key("design") + std::to_string(versus.baseline) + ", " +
+         key("everOverheated") + differenceJson(versus.everOverheated) + ", " +
+         key("everCritical") + differenceJson(versus.everCritical) + ", " + key("overheated") +
+         differenceJson(versus.overheated) + ", " + key("finalHeat") +
+         differenceJson(versus.finalHeat) + "}";
 }
 
 // The keys a sweep's settings and options add.
@@ -164,11 +179,15 @@ void printJson(std::ostream& out, const simulation::SweepResult& result,
     return;
   }
   const simulation::SweepSettings& settings = result.settings;
-  out << std::string{"{"} + key("schemaVersion") + "3, " +
+  out << std::string{"{"} + key("schemaVersion") + "4, " +
              runsJson(result.runs, settings.turns, settings.seed) + ",\n " + key("designs") + "[";
+  const std::vector<VersusSummary> versus = versusSummaries(result);
   for (std::size_t design = 0; design < summaries.size(); ++design) {
     out << (design == 0 ? "\n" : ",\n");
     printBatch(out, summaries[design]);
+    if (!versus.empty()) {
+      out << versusJson(versus[design]);
+    }
     out << "}";
   }
   out << "]" << sweepKeys(result, summaries, options) << "}\n";

@@ -25,6 +25,14 @@ std::string fixed(double value, int decimals) {
   return text.str();
 }
 
+// A cell of a difference's size, after the difference's sign.
+std::string withSign(double difference, std::string cell) {
+  if (difference != 0.0) {
+    cell.insert(cell.begin(), difference > 0.0 ? '+' : '-');
+  }
+  return cell;
+}
+
 }  // namespace
 
 std::string oneDecimal(double value) { return fixed(value, 1); }
@@ -59,6 +67,14 @@ std::string percentCell(double share, double halfWidth) {
 
 std::string meanCell(double mean, double halfWidth) {
   return oneDecimal(mean) + " ±" + oneDecimal(halfWidth);
+}
+
+std::string percentDifferenceCell(double difference, double halfWidth) {
+  return withSign(difference, percentCell(std::abs(difference), halfWidth));
+}
+
+std::string meanDifferenceCell(double difference, double halfWidth) {
+  return withSign(difference, meanCell(std::abs(difference), halfWidth));
 }
 
 Table::Table(std::vector<Column> columns) : columns_{std::move(columns)} {}

@@ -50,6 +50,11 @@ class Table {
 // "85.7 ±0.4".
 [[nodiscard]] std::string meanCell(double mean, double halfWidth);
 
+// A difference with its sign (+ above 0, none at 0), as percentCell writes a
+// share ("-30.9 % ±0.2") and meanCell a mean ("+2.5 ±0.4").
+[[nodiscard]] std::string percentDifferenceCell(double difference, double halfWidth);
+[[nodiscard]] std::string meanDifferenceCell(double difference, double halfWidth);
+
 // A number with one decimal.
 [[nodiscard]] std::string oneDecimal(double value);
 

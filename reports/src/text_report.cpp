@@ -117,14 +117,24 @@ std::string sweepTable(const simulation::SweepResult& result,
   for (const std::size_t rule : rules.varying) {
     columns.push_back({{std::string{simulation::kRuleNames.at(rule).name}}, Align::Right, 1});
   }
-  columns.insert(columns.end(), {{{"ever", "overheated"}, Align::Right, 2},
-                                 {{"ever", "critical"}, Align::Right, 2},
-                                 {{"overheated", "at the end"}, Align::Right, 2},
-                                 {{"final heat", "median"}, Align::Right, 2},
-                                 {{"90th"}, Align::Right, 2}});
+  // Compared designs show their differences in place of the heats' columns.
+  const std::vector<VersusSummary> versus = versusSummaries(result);
+  if (versus.empty()) {
+    columns.insert(columns.end(), {{{"ever", "overheated"}, Align::Right, 2},
+                                   {{"ever", "critical"}, Align::Right, 2},
+                                   {{"overheated", "at the end"}, Align::Right, 2},
+                                   {{"final heat", "median"}, Align::Right, 2},
+                                   {{"90th"}, Align::Right, 2}});
+  } else {
+    columns.insert(columns.end(), {{{"ever", "overheated"}, Align::Right, 2},
+                                   {{"Δ ever", "overheated"}, Align::Right, 2},
+                                   {{"ever", "critical"}, Align::Right, 2},
+                                   {{"Δ final", "heat"}, Align::Right, 2}});
+  }
   Table table{std::move(columns)};
   // GCOVR_EXCL_BR_STOP
-  for (const Summary& summary : summaries) {
+  for (std::size_t design = 0; design < summaries.size(); ++design) {
+    const Summary& summary = summaries[design];
     const heat::MechHeatSystem& mech = summary.settings.mech;
     // GCOVR_EXCL_BR_START: as in batchText
     std::vector<std::string> row{
@@ -133,14 +143,28 @@ std::string sweepTable(const simulation::SweepResult& result,
     for (const std::size_t rule : rules.varying) {
       row.push_back(ruleCell(summary.settings.rules, rule));
     }
-    row.insert(row.end(),
-               {percent(summary.everOverheated), percent(summary.everCritical),
-                percent(summary.perTurn.back().overheated), oneDecimal(summary.finalHeat.median),
-                oneDecimal(summary.finalHeat.p90)});
+    if (versus.empty()) {
+      row.insert(row.end(),
+                 {percent(summary.everOverheated), percent(summary.everCritical),
+                  percent(summary.perTurn.back().overheated), oneDecimal(summary.finalHeat.median),
+                  oneDecimal(summary.finalHeat.p90)});
+    } else {
+      const VersusSummary& difference = versus[design];
+      row.insert(row.end(), {percent(summary.everOverheated),
+                             percentDifferenceCell(difference.everOverheated.value,
+                                                   difference.everOverheated.halfWidth()),
+                             percent(summary.everCritical),
+                             meanDifferenceCell(difference.finalHeat.value,
+                                                difference.finalHeat.halfWidth())});
+    }
     table.addRow(std::move(row));
     // GCOVR_EXCL_BR_STOP
   }
   text += table.text();
+  if (settings.versus) {
+    text += "Δ: each design less the same design with " + settings.versus->axis + " " +
+            settings.versus->value + ", run by run (paired 95 % intervals)\n";
+  }
   const auto damaged = std::ranges::count_if(
       summaries, [](const Summary& summary) { return summary.damagedOut.value > 0.0; });
   if (damaged > 0) {

@@ -268,7 +268,7 @@ TEST_F(Program, AnswersItsCommandLine) {
       {{"--version"}, 0, "mech-heat 1.0.0\n", ""},
       {{"--runs", "3", "--seed", "5", "--json"},
        0,
-       "{\"schemaVersion\": 3, \"runs\": 3, \"turns\": 10, \"seed\": 5,\n",
+       "{\"schemaVersion\": 4, \"runs\": 3, \"turns\": 10, \"seed\": 5,\n",
        ""},
       {{"--runs", "3", "--seed", "5", "--csv"}, 0, "heatsinks,heatsinkType,coolant,", ""},
       {{"--heatsinks", "8,9", "--runs", "3", "--seed", "5"},

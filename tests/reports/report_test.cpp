@@ -62,7 +62,7 @@ TEST(BatchReport, PrintsTheSummaryAsTextAndAsJson) {
   std::ostringstream json;
   printJson(json, smallBatch());
   // clang-format off
-  EXPECT_EQ(json.str(), R"({"schemaVersion": 3, "runs": 3, "turns": 2, "seed": 7,
+  EXPECT_EQ(json.str(), R"({"schemaVersion": 4, "runs": 3, "turns": 2, "seed": 7,
  "mech": {"heatsinks": 1, "heatsinkType": "double", "coolant": 100, "environment": "hot-air"},
  "rules": {"heat.min": 0, "heat.max": 59, "heat.values": [], "heat.weights": [], "heat.damage-above": 40, "liters.min": 1, "liters.max": 40, "liters.move-at-most": 10, "selector.coolant-at-most": 2, "damage.percent-per-step": 5, "cooling.per-liter": 2, "cooling.single": 1, "cooling.double": 2, "overheat-above": 60, "critical-above": 100, "environments.space": 2, "environments.water": 1.3, "environments.hot-air": 0.7, "environments.cold-air": 1.2, "environments.temperate-air": 1},
  "perTurn": [
@@ -164,6 +164,11 @@ TEST(BatchReport, WritesSharesWithTheirFirstSignificantDigit) {
   EXPECT_EQ(percentCell(0.00002, 0.0000049), "0.002 % ±0.0005");
   EXPECT_EQ(percentCell(0.000999, 0.00049), "0.1 % ±0.05");
   EXPECT_EQ(percentCell(1e-20, 0.0), "0.000000000000 % ±0.0");  // at most 12 decimals
+  // Differences with their sign, none at 0.
+  EXPECT_EQ(percentDifferenceCell(-0.309, 0.002), "-30.9 % ±0.2");
+  EXPECT_EQ(percentDifferenceCell(0.0004, 0.00012), "+0.04 % ±0.01");
+  EXPECT_EQ(meanDifferenceCell(2.5, 0.44), "+2.5 ±0.4");
+  EXPECT_EQ(meanDifferenceCell(0.0, 0.0), "0.0 ±0.0");
   // What a user gave, as given.
   EXPECT_EQ(givenPercent(0.045), "0.045");
   EXPECT_EQ(givenPercent(1.0), "1.0");
@@ -268,8 +273,9 @@ TEST(SweepReport, GivesEachDesignThePlainBatchsNumbers) {
         << object;
     EXPECT_NE(object.find(R"("overheat-above": 50, )"), std::string::npos) << object;
   }
+  EXPECT_EQ(json.str().find("versus"), std::string::npos);  // nothing compared
   EXPECT_TRUE(json.str().starts_with(
-      "{\"schemaVersion\": 3, \"runs\": 3000, \"turns\": 6, \"seed\": 11,\n \"designs\": [\n"));
+      "{\"schemaVersion\": 4, \"runs\": 3000, \"turns\": 6, \"seed\": 11,\n \"designs\": [\n"));
   EXPECT_TRUE(json.str().ends_with(
       "],\n \"maxOverheat\": 0.5, \"enough\": [{\"environment\": \"temperate-air\", "
       "\"design\": null, \"rules\": {\"heat.max\": 69}}, {\"environment\": \"hot-air\", "
@@ -328,6 +334,75 @@ TEST(SweepReport, GivesEachDesignThePlainBatchsNumbers) {
   EXPECT_EQ(rulesWords(one, changedRules(one)), "heat table of 1 value, liters 2..3");
 }
 
+TEST(SweepReport, GivesEachDesignsDifferencesFromItsBaseline) {
+  using enum heat::HeatsinkType;
+  using enum heat::Environment;
+  const simulation::SweepResult sweep = simulation::playSweep(
+      {{design(6, Single, 100, TemperateAir), design(12, Single, 100, TemperateAir),
+        design(24, Single, 100, TemperateAir)},
+       8,
+       2'000,
+       5,
+       {},
+       simulation::Versus{"heatsinks", "12", {1, 1, 1}}});
+  std::ostringstream text;
+  printText(text, sweep);
+  // In the text the heats' columns give way to the differences, the baseline named under them.
+  EXPECT_EQ(text.str(),
+            "3 designs, each 2000 runs of 8 turns on the same runs, seed 5\n"
+            "                                               ever        Δ ever         ever     "
+            "Δ final\n"
+            "heatsinks type   coolant environment     overheated    overheated     critical        "
+            "heat\n"
+            "        6 single     100 temperate air  68.5 % ±2.1  +17.0 % ±1.7  33.7 % ±2.1  "
+            "+17.1 ±0.5\n"
+            "       12 single     100 temperate air  51.5 % ±2.2    0.0 % ±0.0  21.1 % ±1.8    "
+            "0.0 ±0.0\n"
+            "       24 single     100 temperate air  27.5 % ±2.0  -24.1 % ±1.9   7.1 % ±1.2  "
+            "-22.1 ±0.8\n"
+            "Δ: each design less the same design with heatsinks 12, run by run (paired 95 % "
+            "intervals)\n"
+            "some runs of 3 designs end with heatsinks past 100 % damage, which heat the mech "
+            "(damagedOut in --json)\n");
+  // JSON and CSV give every design its baseline and differences, each as versusSummaries has it.
+  std::ostringstream json;
+  printJson(json, sweep);
+  std::ostringstream csv;
+  printCsv(csv, sweep);
+  EXPECT_NE(
+      csv.str().find(",hottestFinalHeat,versusDesign,everOverheatedDifference,"
+                     "everOverheatedDifferenceLow,everOverheatedDifferenceHigh,"
+                     "everCriticalDifference,everCriticalDifferenceLow,"
+                     "everCriticalDifferenceHigh,overheatedDifference,overheatedDifferenceLow,"
+                     "overheatedDifferenceHigh,finalHeatDifference,finalHeatDifferenceLow,"
+                     "finalHeatDifferenceHigh\r\n"),
+      std::string::npos)
+      << csv.str();
+  const std::vector<VersusSummary> versus = versusSummaries(sweep);
+  const charts::SweepChart chart = sweepChart(sweep, {});
+  EXPECT_EQ(chart.versus, "heatsinks 12");
+  for (std::size_t index = 0; index < versus.size(); ++index) {
+    const VersusSummary& v = versus[index];
+    std::string object = R"("versus": {"design": 1)";
+    std::string line = ",1";
+    for (const auto& [name, estimate] : {std::pair{"everOverheated", v.everOverheated},
+                                         {"everCritical", v.everCritical},
+                                         {"overheated", v.overheated},
+                                         {"finalHeat", v.finalHeat}}) {
+      const std::string numbers[] = {exactNumber(estimate.value), exactNumber(estimate.ci95.low),
+                                     exactNumber(estimate.ci95.high)};
+      object += std::string{R"(, ")"} + name + R"(": {"difference": )" + numbers[0] +
+                R"(, "ci95": [)" + numbers[1] + ", " + numbers[2] + "]}";
+      line += "," + numbers[0] + "," + numbers[1] + "," + numbers[2];
+    }
+    EXPECT_NE(json.str().find(object + "}}"), std::string::npos) << object;
+    EXPECT_NE(csv.str().find(line + "\r\n"), std::string::npos) << line;
+    const charts::Share& drawn = chart.series.front().points[index].difference;
+    EXPECT_EQ(drawn.value, v.everOverheated.value);
+    EXPECT_EQ(drawn.high, v.everOverheated.ci95.high);
+  }
+}
+
 TEST(SweepReport, SaysWhetherTheMarginWasMetAndWhatIsEnough) {
   using enum heat::HeatsinkType;
   using enum heat::Environment;
@@ -370,9 +445,10 @@ TEST(SweepReport, SaysWhetherTheMarginWasMetAndWhatIsEnough) {
     printJson(json, result, {0.5});
     EXPECT_NE(json.str().find(c.json), std::string::npos)
         << json.str().substr(json.str().size() - 300);
-    std::ostringstream csv;  // the game's rules take no columns
+    std::ostringstream csv;  // the game's rules take no columns, nothing compared none either
     printCsv(csv, result);
     EXPECT_TRUE(csv.str().starts_with("heatsinks,heatsinkType,coolant,environment,runs,"));
+    EXPECT_EQ(csv.str().find("versus"), std::string::npos);
   }
 }
 
@@ -462,6 +538,7 @@ TEST(SvgReport, DrawsASweepAlongItsSweptNumber) {
     // Everything is enough at 100 %: the cheapest design of each environment is picked.
     EXPECT_TRUE(chart.series.front().points.front().picked);
     EXPECT_EQ(chart.maxOverheat, 1.0);
+    EXPECT_EQ(chart.versus, "");
     // Without a level nothing is picked; the SVG is the sweep's chart.
     EXPECT_FALSE(sweepChart(result, {}).series.front().points.front().picked);
     std::ostringstream svg;
