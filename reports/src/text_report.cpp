@@ -169,7 +169,7 @@ std::string sweepTable(const simulation::SweepResult& result,
       summaries, [](const Summary& summary) { return summary.damagedOut.value > 0.0; });
   if (damaged > 0) {
     text += "some runs of " + counted(static_cast<std::uint64_t>(damaged), "design") +
-            " end with heatsinks past 100 % damage, which heat the mech (damagedOut in --json)\n";
+            " end past 100 % heatsink damage, heating the mech (damagedOut in --json)\n";
   }
   return text;
 }

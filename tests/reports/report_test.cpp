@@ -357,8 +357,8 @@ TEST(SweepReport, GivesEachDesignsDifferencesFromItsBaseline) {
             "-22.1 ±0.8\n"
             "Δ: each design less the same design with heatsinks 12, run by run (paired 95 % "
             "intervals)\n"
-            "some runs of 3 designs end with heatsinks past 100 % damage, which heat the mech "
-            "(damagedOut in --json)\n");
+            "some runs of 3 designs end past 100 % heatsink damage, heating the mech (damagedOut "
+            "in --json)\n");
   // JSON and CSV give every design its baseline and differences, each as versusSummaries has it.
   std::ostringstream json;
   printJson(json, sweep);
