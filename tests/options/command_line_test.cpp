@@ -425,6 +425,8 @@ TEST(CommandLine, ReadsEveryOptionAndRejectsBadInput) {
        "temperate-air"},
       {{"--rule", "heat.max=59,69", "--versus", "heat.max=x"},
        "invalid value 'x' for --versus heat.max: expected 59, 69"},
+      {{"--rule", "heat.max=59,69", "--versus", "heat.max=59,69"},
+       "invalid value '59,69' for --versus heat.max: expected 59, 69"},
       {{"--versus", "heatsinks=10"},
        "option '--versus' compares designs along a swept axis, and 'heatsinks' is not one "
        "(nothing is swept)"},

@@ -87,6 +87,7 @@ TEST(Intervals, FollowNewcombesScoreMethodForPairedShares) {
       {100, 0, 0, 0, -0.036993498, 0.036993498},    // every run flagged: no correlation
       {0, 3, 0, 997, -0.0013082917, 0.0087830141},  // rare
       {0, 0, 3, 997, -0.0087830141, 0.0013082917},  // rare in the second
+      {5, 0, 95, 0, -0.97845632, -0.8780164},       // the second in every run
   };
 
   for (const Case& c : cases) {
