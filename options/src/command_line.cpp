@@ -935,6 +935,18 @@ std::variant<simulation::Versus, Error> versusOf(const Options& options, std::si
   return versus;
 }
 
+// What is wrong with --versus, if anything.
+std::optional<Error> versusConflict(const Options& options, std::uint64_t designs) {
+  if (!options.versus) {
+    return std::nullopt;
+  }
+  auto versus = versusOf(options, static_cast<std::size_t>(designs));
+  if (auto* error = std::get_if<Error>(&versus)) {
+    return *error;
+  }
+  return std::nullopt;
+}
+
 // Where the rules come from: those parse was given, --rules and each --rule.
 struct RuleSources {
   const simulation::Rules& start;
@@ -971,11 +983,8 @@ std::variant<Options, Error> finished(Options options, std::span<char*> argument
   if (auto conflict = rulesConflict(options, rulesBefore, sources.given)) {
     return *std::move(conflict);
   }
-  if (options.versus) {
-    auto versus = versusOf(options, static_cast<std::size_t>(designs));
-    if (auto* error = std::get_if<Error>(&versus)) {
-      return *std::move(error);
-    }
+  if (auto conflict = versusConflict(options, designs)) {
+    return *std::move(conflict);
   }
   if (auto conflict = runConflict(options, designs)) {
     return *std::move(conflict);

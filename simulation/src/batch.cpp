@@ -442,8 +442,10 @@ PairedTally pairRuns(const RunOutcomes& design, const RunOutcomes& baseline) {
     const unsigned mine = design.flags[run];
     const unsigned theirs = baseline.flags[run];
     for (std::size_t outcome = 0; outcome < kOutcomeCount; ++outcome) {
+      // NOLINTBEGIN(cppcoreguidelines-pro-bounds-constant-array-index): below kOutcomeCount
       onlyThis[outcome] += (mine & ~theirs) >> outcome & 1U;
       onlyBaseline[outcome] += (theirs & ~mine) >> outcome & 1U;
+      // NOLINTEND(cppcoreguidelines-pro-bounds-constant-array-index)
     }
   }
   paired.onlyThis = onlyThis;
