@@ -17,6 +17,7 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -79,6 +80,17 @@ std::variant<command_line::Options, command_line::Error> parseWords(std::string_
   }
   argv.push_back(nullptr);
   return command_line::parse(static_cast<int>(arguments.size()), argv.data());
+}
+
+// The options of a command line; none, with the program's message in the
+// message part, when it is bad.
+std::optional<command_line::Options> optionsOf(State& current, std::string_view words) {
+  auto parsed = parseWords(words);
+  if (const auto* error = std::get_if<command_line::Error>(&parsed)) {
+    current.parts[kMessage] = error->message;
+    return std::nullopt;
+  }
+  return std::get<command_line::Options>(std::move(parsed));
 }
 
 // The block player of the page: the calling thread's, one block at a time,
@@ -235,24 +247,18 @@ __attribute__((export_name("mh_free"))) void mhFree(void* pointer) {
 // message (without "mech-heat: ") as the message part.
 __attribute__((export_name("mh_check"))) int mhCheck(const char* words, std::size_t size) {
   State& current = fresh();
-  const auto parsed = parseWords({words, size});
-  if (const auto* error = std::get_if<command_line::Error>(&parsed)) {
-    current.parts[kMessage] = error->message;
-    return kBadCommandLine;
-  }
-  return kDone;
+  return optionsOf(current, {words, size}) ? kDone : kBadCommandLine;
 }
 
 // The axes a command line sweeps, as JSON (axesJson) in the JSON part: kDone,
 // or kBadCommandLine with the program's message.
 __attribute__((export_name("mh_axes"))) int mhAxes(const char* words, std::size_t size) {
   State& current = fresh();
-  const auto parsed = parseWords({words, size});
-  if (const auto* error = std::get_if<command_line::Error>(&parsed)) {
-    current.parts[kMessage] = error->message;
+  const auto options = optionsOf(current, {words, size});
+  if (!options) {
     return kBadCommandLine;
   }
-  current.parts[kJson] = axesJson(std::get<command_line::Options>(parsed));
+  current.parts[kJson] = axesJson(*options);
   return kDone;
 }
 
@@ -263,12 +269,11 @@ __attribute__((export_name("mh_axes"))) int mhAxes(const char* words, std::size_
 // (kBadCommandLine and a message naming --runs).
 __attribute__((export_name("mh_run"))) int mhRun(const char* words, std::size_t size) {
   State& current = fresh();
-  const auto parsed = parseWords({words, size});
-  if (const auto* error = std::get_if<command_line::Error>(&parsed)) {
-    current.parts[kMessage] = error->message;
+  const auto parsed = optionsOf(current, {words, size});
+  if (!parsed) {
     return kBadCommandLine;
   }
-  const auto& options = std::get<command_line::Options>(parsed);
+  const command_line::Options& options = *parsed;
   if (options.action == command_line::Options::Action::PrintRules) {
     current.parts[kText] = command_line::printRules(options.rules);
     return kDone;
@@ -304,12 +309,11 @@ __attribute__((export_name("mh_narrate"))) int mhNarrate(std::size_t design, con
   words += '\0';
   words.append(run, size);
   words += '\0';
-  const auto parsed = parseWords(words);
-  if (const auto* error = std::get_if<command_line::Error>(&parsed)) {
-    current.parts[kMessage] = error->message;
+  const auto parsed = optionsOf(current, words);
+  if (!parsed) {
     return kBadCommandLine;
   }
-  const auto& options = std::get<command_line::Options>(parsed);
+  const command_line::Options& options = *parsed;
   if (!options.run || !current.batch || design >= current.batch->designs.size()) {
     current.parts[kMessage] = "no batch has that design: run one first";
     return kBadCommandLine;
