@@ -107,24 +107,21 @@ Differences differences(const BatchTally& design) {
 }
 
 std::vector<std::vector<std::size_t>> designGroups(const SweepSettings& settings) {
+  // Without designs compared, each design is its own baseline.
+  const auto baselineOf = [&](std::size_t design) {
+    return settings.versus ? settings.versus->baselines[design] : design;
+  };
   std::vector<std::vector<std::size_t>> groups;
-  if (!settings.versus) {
-    for (std::size_t design = 0; design < settings.designs.size(); ++design) {
-      groups.push_back({design});
-    }
-    return groups;
-  }
-  const std::vector<std::size_t>& baselines = settings.versus->baselines;
-  std::vector<std::size_t> groupOf(baselines.size());
-  for (std::size_t design = 0; design < baselines.size(); ++design) {
-    if (baselines[design] == design) {
+  std::vector<std::size_t> groupOf(settings.designs.size());
+  for (std::size_t design = 0; design < settings.designs.size(); ++design) {
+    if (baselineOf(design) == design) {
       groupOf[design] = groups.size();
       groups.push_back({design});
     }
   }
-  for (std::size_t design = 0; design < baselines.size(); ++design) {
-    if (baselines[design] != design) {
-      groups[groupOf[baselines[design]]].push_back(design);
+  for (std::size_t design = 0; design < settings.designs.size(); ++design) {
+    if (baselineOf(design) != design) {
+      groups[groupOf[baselineOf(design)]].push_back(design);
     }
   }
   return groups;
