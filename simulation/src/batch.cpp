@@ -114,17 +114,23 @@ BatchTally playScalar(const BatchSettings& settings, std::uint64_t first, std::u
 
 // Which engines the processor can run, in the order of Engine.
 std::array<bool, kEngineNames.size()> processorEngines() {
+#if defined(__wasm__)
+  return {true, false, false, false, simd128::playLanes != nullptr};
+#else
   __builtin_cpu_init();
 #if defined(__clang__)  // which knows no names of levels
-  return {true, __builtin_cpu_supports("sse4.2") && __builtin_cpu_supports("popcnt"),
+  return {true,
+          __builtin_cpu_supports("sse4.2") && __builtin_cpu_supports("popcnt"),
           __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2") &&
               __builtin_cpu_supports("fma"),
           __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
               __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl") &&
-              __builtin_cpu_supports("avx512cd")};
+              __builtin_cpu_supports("avx512cd"),
+          false};
 #else
   return {true, __builtin_cpu_supports("x86-64-v2") != 0, __builtin_cpu_supports("x86-64-v3") != 0,
-          __builtin_cpu_supports("x86-64-v4") != 0};
+          __builtin_cpu_supports("x86-64-v4") != 0, false};
+#endif
 #endif
 }
 
@@ -254,9 +260,17 @@ BatchTally playVector(const BatchSettings& settings, std::uint64_t first, std::u
   return tally;
 }
 
-// Each vector engine, in the order of Engine.
-constexpr std::array<void (*)(lanes::Job&), kEngineNames.size() - 1> kVectorEngines{
-    sse4::playLanes, avx2::playLanes, avx512::playLanes};
+// The vector engine that plays as `engine`.
+void (*vectorEngine(Engine engine))(lanes::Job&) {
+#if defined(__wasm__)
+  (void)engine;  // the only one
+  return simd128::playLanes;
+#else
+  constexpr std::array<void (*)(lanes::Job&), 3> kX86{sse4::playLanes, avx2::playLanes,
+                                                      avx512::playLanes};
+  return kX86.at(static_cast<std::size_t>(engine) - 1);
+#endif
+}
 
 #endif
 
@@ -381,7 +395,8 @@ bool engineAvailable(Engine engine) {
 }
 
 Engine selectedEngine() {
-  constexpr std::array kEngines{Engine::Scalar, Engine::Sse4, Engine::Avx2, Engine::Avx512};
+  constexpr std::array kEngines{Engine::Scalar, Engine::Sse4, Engine::Avx2, Engine::Avx512,
+                                Engine::Simd128};
   std::vector<Engine> available;
   std::ranges::copy_if(kEngines, std::back_inserter(available), engineAvailable);
   const auto nameOf = [](Engine engine) {
@@ -414,8 +429,7 @@ BatchTally playRuns(const BatchSettings& settings, std::uint64_t first, std::uin
                     [[maybe_unused]] Engine engine, RunOutcomes* outcomes) {
 #if MECH_HEAT_VECTOR_ENGINES
   if (engine != Engine::Scalar && playableInLanes(settings, first, end)) {
-    return playVector(settings, first, end, kVectorEngines.at(static_cast<std::size_t>(engine) - 1),
-                      outcomes);
+    return playVector(settings, first, end, vectorEngine(engine), outcomes);
   }
 #endif
   return playScalar(settings, first, end, outcomes);

@@ -1,6 +1,7 @@
 // The vector engine, compiled once for each instruction set with
 // MECH_HEAT_TARGET naming it. Each lane of a vector is a run: every step
-// does for a vector of runs (8 with AVX-512, 4 with AVX2, 2 with SSE4) what
+// does for a vector of runs (8 with AVX-512, 4 with AVX2, 2 with SSE4 and
+// with WebAssembly's 128-bit SIMD) what
 // the scalar engine does for one, with the same operations on the same
 // values in the same order, so that each lane's numbers are those of its
 // run, bit for bit (RunRandom in run_random.hpp, the model's silent steps in
@@ -11,7 +12,11 @@
 // Nothing here calls an inline function of another file, not even of the
 // standard library: see vector_engine.hpp.
 
+#if defined(__wasm_simd128__)
+#include <wasm_simd128.h>
+#else
 #include <immintrin.h>
+#endif
 
 #include "vector_engine.hpp"
 
@@ -37,6 +42,15 @@ using Part = __m512i;
 bool anyBit(Part part) { return _mm512_test_epi64_mask(part, part) != 0; }
 unsigned signBits(Part part) { return _mm512_movepi64_mask(part); }
 Part lowProducts(Part a, Part b) { return _mm512_maskz_mul_epu32(0xff, a, b); }
+#elif defined(__wasm_simd128__)
+using Part = v128_t;
+bool anyBit(Part part) { return wasm_v128_any_true(part); }
+unsigned signBits(Part part) { return wasm_i64x2_bitmask(part); }
+// The low halves, lanes 0 and 2 of 32 bits, side by side, then multiplied.
+Part lowProducts(Part a, Part b) {
+  return wasm_u64x2_extmul_low_u32x4(wasm_i32x4_shuffle(a, a, 0, 2, 0, 2),
+                                     wasm_i32x4_shuffle(b, b, 0, 2, 0, 2));
+}
 #elif defined(__AVX2__)
 using Part = __m256i;
 bool anyBit(Part part) { return _mm256_testz_si256(part, part) == 0; }
@@ -89,9 +103,9 @@ bool any(I64 mask) { return anyBit(as<Part>(mask)); }
 U64 lowTimes(U64 a, U64 b) { return as<U64>(lowProducts(as<Part>(a), as<Part>(b))); }
 
 // The products modulo 2^64: without AVX-512 the compiler would multiply
-// lane by lane.
+// lane by lane; WebAssembly has them.
 U64 times(U64 a, std::uint64_t b) {
-#if defined(__AVX512DQ__)
+#if defined(__AVX512DQ__) || defined(__wasm_simd128__)
   return a * b;
 #else
   const U64 high = U64{} + (b >> 32U);
@@ -123,6 +137,8 @@ U64 wholePart(F64 value) {
 F64 narrowed(F64 value) {
 #if defined(__AVX512F__)
   return as<F64>(_mm512_maskz_cvtps_pd(0xff, _mm512_maskz_cvtpd_ps(0xff, as<__m512d>(value))));
+#elif defined(__wasm_simd128__)
+  return as<F64>(wasm_f64x2_promote_low_f32x4(wasm_f32x4_demote_f64x2_zero(as<v128_t>(value))));
 #elif defined(__AVX2__)
   return as<F64>(_mm256_cvtps_pd(_mm256_cvtpd_ps(as<__m256d>(value))));
 #else
@@ -134,6 +150,8 @@ F64 narrowed(F64 value) {
 F64 notBelowZero(F64 value) {
 #if defined(__AVX512F__)
   return as<F64>(_mm512_maskz_max_pd(0xff, __m512d{}, as<__m512d>(value)));
+#elif defined(__wasm_simd128__)
+  return as<F64>(wasm_f64x2_pmax(as<v128_t>(value), v128_t{}));  // value < 0 ? 0 : value
 #elif defined(__AVX2__)
   return as<F64>(_mm256_max_pd(__m256d{}, as<__m256d>(value)));
 #else

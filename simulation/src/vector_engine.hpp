@@ -4,7 +4,8 @@
 #include <cstdint>
 
 // The vector engines: the batch's runs played kLanes at a time, one run in
-// each lane, by code compiled once for each x86 instruction set. They see
+// each lane, by code compiled once for each x86 instruction set, and for
+// WebAssembly's SIMD. They see
 // plain records only, so that the code compiled for a wider set than the
 // processor may have shares no function with the rest of the library (the
 // linker could otherwise pick its copy of an inline function for everyone).
@@ -106,3 +107,11 @@ void playLanes(lanes::Job& job);
 namespace simulation::avx512 {
 void playLanes(lanes::Job& job);
 }
+#if defined(__wasm__)
+// A WebAssembly module cannot test what the browser runs: it has SIMD
+// instructions or not. Only the web page's SIMD module links this engine;
+// in the other it is null.
+namespace simulation::simd128 {
+[[gnu::weak]] void playLanes(lanes::Job& job);
+}
+#endif

@@ -118,16 +118,17 @@ struct BatchTally {
 };
 
 // The engines that play a batch: the scalar one, a run after another, and
-// vector engines for ever wider x86 vectors, several runs side by side. All
-// give the same tallies, bit for bit.
-enum class Engine { Scalar, Sse4, Avx2, Avx512 };
-inline constexpr std::array<std::string_view, 4> kEngineNames{"scalar", "sse4", "avx2", "avx512"};
+// vector engines for ever wider x86 vectors and for WebAssembly's, several
+// runs side by side. All give the same tallies, bit for bit.
+enum class Engine { Scalar, Sse4, Avx2, Avx512, Simd128 };
+inline constexpr std::array<std::string_view, 5> kEngineNames{"scalar", "sse4", "avx2", "avx512",
+                                                              "simd128"};
 
 // Whether this build has `engine` and this processor can run it.
 [[nodiscard]] bool engineAvailable(Engine engine);
 
 // The engine named by the environment variable MECH_HEAT_ENGINE, or the
-// widest available one when it is unset or empty. Throws
+// last available one in the order of Engine (the widest) when it is unset or empty. Throws
 // std::invalid_argument when it names no available engine.
 [[nodiscard]] Engine selectedEngine();
 
