@@ -1,6 +1,5 @@
 #include "parallel_batch.hpp"
 
-#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <exception>
@@ -11,10 +10,6 @@
 #include <utility>
 
 namespace {
-
-// The tallies being played or waiting to be added take at most about this
-// much memory; fewer are under way when runs are very long.
-constexpr std::uint64_t kTallyMemory = std::uint64_t{256} << 20U;
 
 // One group's runs of one block (simulation::designGroups): items are
 // numbered block by block, the groups of a block in their order, and added
@@ -91,11 +86,10 @@ class Items {
       finished_.emplace(item, std::move(played));
       for (auto first = finished_.begin(); first != finished_.end() && first->first == added_;
            first = finished_.erase(first)) {
-        const std::vector<std::size_t>& group = groupOf(added_);
-        for (std::size_t member = 0; member < group.size(); ++member) {
-          runsAdded_ += first->second[member].runs;
-          tallies_[group[member]].add(first->second[member]);
+        for (const simulation::BatchTally& tally : first->second) {
+          runsAdded_ += tally.runs;
         }
+        simulation::addGroup(tallies_, groupOf(added_), first->second);
         ++added_;
       }
       changed_.notify_all();
@@ -132,15 +126,12 @@ class Items {
 void playOnThreads(const simulation::SweepSettings& settings, std::uint64_t firstBlock,
                    std::uint64_t endBlock, std::vector<simulation::BatchTally>& tallies,
                    unsigned jobs, const Progress& progress, const simulation::RunPlayer& playRuns) {
-  std::size_t largestGroup = 1;
-  for (const std::vector<std::size_t>& group : simulation::designGroups(settings)) {
-    largestGroup = std::max(largestGroup, group.size());
-  }
-  const std::uint64_t tallyBytes =
-      sizeof(simulation::TurnTally) * static_cast<std::uint64_t>(settings.turns) * largestGroup;
-  const std::uint64_t inFlight =
-      std::clamp<std::uint64_t>(kTallyMemory / tallyBytes, 1, std::uint64_t{2} * jobs);
-  Items items{settings, firstBlock, endBlock, tallies, inFlight, playRuns};
+  Items items{settings,
+              firstBlock,
+              endBlock,
+              tallies,
+              simulation::groupsInFlight(settings, jobs),
+              playRuns};
   {
     // A thread that finds no item left ends at once; threads beyond the items
     // that may be under way wait for their turn.

@@ -149,6 +149,24 @@ std::vector<BatchTally> playGroup(const SweepSettings& settings,
   return tallies;
 }
 
+void addGroup(std::vector<BatchTally>& tallies, const std::vector<std::size_t>& group,
+              const std::vector<BatchTally>& played) {
+  for (std::size_t member = 0; member < group.size(); ++member) {
+    tallies[group[member]].add(played[member]);
+  }
+}
+
+std::uint64_t groupsInFlight(const SweepSettings& settings, unsigned players) {
+  constexpr std::uint64_t kTallyMemory = std::uint64_t{256} << 20U;
+  std::size_t largestGroup = 1;
+  for (const std::vector<std::size_t>& group : designGroups(settings)) {
+    largestGroup = std::max(largestGroup, group.size());
+  }
+  const std::uint64_t tallyBytes =
+      sizeof(TurnTally) * static_cast<std::uint64_t>(settings.turns) * largestGroup;
+  return std::clamp<std::uint64_t>(kTallyMemory / tallyBytes, 1, std::uint64_t{2} * players);
+}
+
 // NOLINTNEXTLINE(bugprone-easily-swappable-parameters): a range, first and end
 void playBlocks(const SweepSettings& settings, std::uint64_t firstBlock, std::uint64_t endBlock,
                 std::vector<BatchTally>& tallies) {
@@ -156,11 +174,8 @@ void playBlocks(const SweepSettings& settings, std::uint64_t firstBlock, std::ui
   const std::vector<std::vector<std::size_t>> groups = designGroups(settings);
   for (std::uint64_t block = firstBlock; block < endBlock; ++block) {
     for (const std::vector<std::size_t>& group : groups) {
-      std::vector<BatchTally> played =
-          playGroup(settings, group, blocks.firstRun(block), blocks.endRun(block));
-      for (std::size_t member = 0; member < group.size(); ++member) {
-        tallies[group[member]].add(played[member]);
-      }
+      addGroup(tallies, group,
+               playGroup(settings, group, blocks.firstRun(block), blocks.endRun(block)));
     }
   }
 }
@@ -188,32 +203,56 @@ bool differencesWithinMargin(const SweepSettings& settings, const std::vector<Ba
 
 }  // namespace
 
-SweepResult playSweep(const SweepSettings& settings, const BlockPlayer& player) {
+namespace {
+
+std::vector<std::uint64_t> checkedCheckpoints(const SweepSettings& settings) {
   checkSweepSettings(settings);
-  const BatchBlocks blocks{settings.turns, settings.runs};
-  std::vector<BatchTally> tallies(settings.designs.size());
-  SweepResult result{settings, 0, false, {}};
-  std::uint64_t played = 0;  // blocks
-  for (const std::uint64_t runs : checkpoints(settings)) {
-    const std::uint64_t end = blocks.blocksFor(runs);
-    player(settings, played, end, tallies);
-    played = end;
-    result.runs = runs;
-    result.marginMet =
-        settings.margin &&
-        std::ranges::all_of(
-            tallies,
-            [&](const BatchTally& tally) { return withinMargin(tally, *settings.margin); }) &&
-        (!settings.versus || differencesWithinMargin(settings, tallies, *settings.margin));
-    if (result.marginMet) {
-      break;
-    }
+  return checkpoints(settings);
+}
+
+}  // namespace
+
+SweepPlay::SweepPlay(SweepSettings settings)
+    : blocks_{settings.turns, settings.runs},
+      checkpoints_{checkedCheckpoints(settings)},
+      tallies_(settings.designs.size()),
+      result_{std::move(settings), 0, false, {}} {}
+
+std::pair<std::uint64_t, std::uint64_t> SweepPlay::stage() const {
+  if (over()) {
+    return {0, 0};
   }
-  for (std::size_t design = 0; design < tallies.size(); ++design) {
-    result.designs.push_back(
-        BatchResult{designBatch(settings, design, result.runs), std::move(tallies[design])});
+  return {checkpoint_ == 0 ? 0 : blocks_.blocksFor(checkpoints_[checkpoint_ - 1]),
+          blocks_.blocksFor(checkpoints_[checkpoint_])};
+}
+
+void SweepPlay::endStage() {
+  const SweepSettings& played = settings();
+  result_.runs = checkpoints_[checkpoint_++];
+  result_.marginMet =
+      played.margin &&
+      std::ranges::all_of(
+          tallies_, [&](const BatchTally& tally) { return withinMargin(tally, *played.margin); }) &&
+      (!played.versus || differencesWithinMargin(played, tallies_, *played.margin));
+}
+
+bool SweepPlay::over() const { return result_.marginMet || checkpoint_ == checkpoints_.size(); }
+
+SweepResult SweepPlay::result() && {
+  for (std::size_t design = 0; design < tallies_.size(); ++design) {
+    result_.designs.push_back(BatchResult{designBatch(result_.settings, design, result_.runs),
+                                          std::move(tallies_[design])});
   }
-  return result;
+  return std::move(result_);
+}
+
+SweepResult playSweep(const SweepSettings& settings, const BlockPlayer& player) {
+  SweepPlay play{settings};
+  for (; !play.over(); play.endStage()) {
+    const auto [first, end] = play.stage();
+    player(play.settings(), first, end, play.tallies());
+  }
+  return std::move(play).result();
 }
 
 }  // namespace simulation

@@ -237,6 +237,14 @@ U64 output(U64 old) {
   const U64 shuffled = ((old >> 18U) ^ old) >> 27U;
 #if defined(__AVX512F__)
   return as<U64>(_mm512_maskz_rorv_epi32(0xffff, as<__m512i>(shuffled), as<__m512i>(old >> 59U)));
+#elif defined(__wasm_simd128__)
+  // WebAssembly shifts every lane by the same count: the shift left by
+  // 32 - r is a product by 2 * 2^(31 - r), a float made from its exponent,
+  // and the rotation the halves of the product together.
+  const U64 exponent = (127U + 31U - (old >> 59U)) << 23U;
+  const U64 power = as<U64>(wasm_u32x4_trunc_sat_f32x4(as<v128_t>(exponent)));
+  const U64 shifted = lowTimes(shuffled, power) << 1U;
+  return shifted | (shifted >> 32U);
 #else
   return ((shuffled << 32U) | (shuffled & kLowHalf)) >> (old >> 59U);
 #endif

@@ -118,6 +118,16 @@ using RunPlayer = std::function<BatchTally(const BatchSettings& settings, std::u
                                                 std::uint64_t first, std::uint64_t end,
                                                 const RunPlayer& playRuns = {});
 
+// Adds a group's tallies of a block, as playGroup gives them, to those of
+// its designs.
+void addGroup(std::vector<BatchTally>& tallies, const std::vector<std::size_t>& group,
+              const std::vector<BatchTally>& played);
+
+// How many groups' blocks may be played or wait to be added at once, on
+// `players` players, so that their tallies take about 256 MB at most: at
+// least one, at most two for each player.
+[[nodiscard]] std::uint64_t groupsInFlight(const SweepSettings& settings, unsigned players);
+
 // Plays blocks [firstBlock, endBlock) of every design and adds each design's
 // blocks, in block order, to its tally.
 using BlockPlayer = std::function<void(const SweepSettings& settings, std::uint64_t firstBlock,
@@ -132,6 +142,31 @@ struct SweepResult {
   std::uint64_t runs = 0;            // played of each design
   bool marginMet = false;            // with a margin: whether it was met before the most runs
   std::vector<BatchResult> designs;  // one for each design, in order
+};
+
+// A sweep played stage by stage, for players that cannot wait for their
+// blocks, as the web page's workers: each stage's blocks are added to the
+// tallies in block order, then the stage is ended, which checks the margin.
+class SweepPlay {
+ public:
+  // Checks the settings first.
+  explicit SweepPlay(SweepSettings settings);
+
+  [[nodiscard]] const SweepSettings& settings() const { return result_.settings; }
+  // The blocks of the stage under way, [first, end); none once it is over.
+  [[nodiscard]] std::pair<std::uint64_t, std::uint64_t> stage() const;
+  [[nodiscard]] std::vector<BatchTally>& tallies() { return tallies_; }
+  void endStage();
+  [[nodiscard]] bool over() const;
+  // Once it is over.
+  [[nodiscard]] SweepResult result() &&;
+
+ private:
+  BatchBlocks blocks_;
+  std::vector<std::uint64_t> checkpoints_;
+  std::size_t checkpoint_ = 0;  // the stage's
+  std::vector<BatchTally> tallies_;
+  SweepResult result_;
 };
 
 // Plays the sweep, checking the settings first; `player` plays the blocks.
