@@ -126,11 +126,7 @@ class Items {
 void playOnThreads(const simulation::SweepSettings& settings, std::uint64_t firstBlock,
                    std::uint64_t endBlock, std::vector<simulation::BatchTally>& tallies,
                    unsigned jobs, const Progress& progress, const simulation::RunPlayer& playRuns) {
-  Items items{settings,
-              firstBlock,
-              endBlock,
-              tallies,
-              simulation::groupsInFlight(settings, jobs),
+  Items items{settings, firstBlock, endBlock, tallies, simulation::groupsInFlight(settings, jobs),
               playRuns};
   {
     // A thread that finds no item left ends at once; threads beyond the items

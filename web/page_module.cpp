@@ -1,19 +1,26 @@
 // The web page's WebAssembly module: the program's command line and the axes
-// it sweeps, its batch, its narrated run of a batch and its rules files behind
-// a few C functions that the page's worker calls, and two functions imported
-// from the worker: one is told how far a batch has got, the other that memory
-// ran out.
+// it sweeps, its batches, narrated runs and rules files behind a few C
+// functions that the page's workers call, and one function imported from
+// the worker, told that memory ran out.
+//
+// A batch or sweep is played by several workers, each with a module of its
+// own: one starts it (mh_run), every one plays blocks of it (mh_play), and
+// the one that started it adds them up in block order (mh_add), a stage at
+// a time, as the program's --margin checks, then writes its reports.
 //
 // Arguments come in as one buffer of NUL-terminated words, the argv of the
 // program without its name. What a call made is kept in parts (the message,
-// the text, the JSON, the SVG, the command) until the next call, which the
-// worker reads with mh_part.
+// the text, the JSON, the SVG, the command, the stage, the tallies) until the
+// next call, which the worker reads with mh_part.
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <optional>
+#include <span>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -32,12 +39,9 @@
 #include "simulation/narrated_run.hpp"
 #include "simulation/rules.hpp"
 #include "simulation/sweep.hpp"
+#include "simulation/tally_words.hpp"
 
 extern "C" {
-// Called after each block of a batch: the runs played so far, of every
-// design together, and the most there are to play.
-__attribute__((import_module("env"), import_name("progress"))) void pageProgress(double runsDone,
-                                                                                 double runsAtMost);
 // Called when operator new finds no memory; it ends the call (the worker
 // throws), and the worker, whose module is left half way, is replaced.
 __attribute__((import_module("env"), import_name("out_of_memory"))) void pageOutOfMemory();
@@ -45,7 +49,7 @@ __attribute__((import_module("env"), import_name("out_of_memory"))) void pageOut
 
 namespace {
 
-enum Part : std::uint8_t { kMessage, kText, kJson, kSvg, kCommand, kPartCount };
+enum Part : std::uint8_t { kMessage, kText, kJson, kSvg, kCommand, kStage, kTallies, kPartCount };
 
 // A part as the worker reads it: where its UTF-8 bytes are (a 32-bit
 // address in wasm32), how many.
@@ -54,11 +58,30 @@ struct Span {
   std::uint32_t size;
 };
 
-// What the last call made, and the last batch, whose runs can be narrated.
+// A sweep being added up: its tallies, its groups of designs, each group's
+// next block to add, and what its reports show.
+struct Sweep {
+  simulation::SweepPlay play;
+  std::vector<std::vector<std::size_t>> groups;
+  std::vector<std::uint64_t> nextBlocks;
+  reports::ReportOptions report;
+  unsigned players;  // the workers that play its blocks
+};
+
+// The sweep a command line asks for, as the module that plays blocks of it
+// last found it: kept while the same command line comes again.
+struct Played {
+  std::string words;
+  simulation::SweepSettings settings;
+  std::vector<std::vector<std::size_t>> groups;
+};
+
+// What the last call made, the sweep being added up, and the last played.
 struct State {
   std::array<std::string, kPartCount> parts;
   Span span{};
-  std::optional<simulation::SweepResult> batch;
+  std::optional<Sweep> sweep;
+  std::optional<Played> played;
 };
 
 State& state() {
@@ -93,34 +116,65 @@ std::optional<command_line::Options> optionsOf(State& current, std::string_view 
   return std::get<command_line::Options>(std::move(parsed));
 }
 
-// The block player of the page: the calling thread's, one block at a time,
-// telling the page after each.
-// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): a BlockPlayer
-void playWithProgress(const simulation::SweepSettings& settings, std::uint64_t firstBlock,
-                      std::uint64_t endBlock, std::vector<simulation::BatchTally>& tallies) {
+// The blocks of a group that a worker plays at a time, of a stage of
+// `stageBlocks` blocks: at most 64, as many as make about 16 MB of tallies
+// at most, and few enough for each player to have 4 at least.
+std::uint64_t blocksPerItem(const Sweep& sweep, std::uint64_t stageBlocks) {
+  constexpr std::uint64_t kItemBytes = std::uint64_t{16} << 20U;
+  constexpr std::uint64_t kMostBlocks = 64;
+  constexpr std::uint64_t kItemsPerPlayer = 4;
+  const simulation::SweepSettings& settings = sweep.play.settings();
   const simulation::BatchBlocks blocks{settings.turns, settings.runs};
-  const auto designs = static_cast<double>(settings.designs.size());
-  for (std::uint64_t block = firstBlock; block < endBlock; ++block) {
-    simulation::playBlocks(settings, block, block + 1, tallies);
-    pageProgress(static_cast<double>(blocks.endRun(block)) * designs,
-                 static_cast<double>(settings.runs) * designs);
+  std::uint64_t largest = 1;
+  for (const std::vector<std::size_t>& group : sweep.groups) {
+    std::uint64_t bytes = 0;
+    for (const std::size_t design : group) {
+      bytes +=
+          simulation::tallyMemory(simulation::designBatch(settings, design, blocks.runsPerBlock()));
+    }
+    largest = std::max(largest, bytes);
   }
+  const std::uint64_t shared =
+      stageBlocks * sweep.groups.size() / (kItemsPerPlayer * std::max(sweep.players, 1U));
+  return std::clamp<std::uint64_t>(std::min({kItemBytes / largest, kMostBlocks, shared}), 1,
+                                   kMostBlocks);
 }
 
-// The batch or sweep the options ask for, with its summary as text and as
-// JSON and its chart, as `mech-heat … --json --jobs 1` and `--svg -` print them.
-void playBatch(const command_line::Options& options) {
-  State& current = state();
-  current.batch = simulation::playSweep(options.sweepSettings(), playWithProgress);
-  const reports::ReportOptions report{options.maxOverheat};
+// The stage a sweep plays next, as the page's workers take it: {"first",
+// "end", the blocks; "groups", the designs in each group; "blocksPerItem",
+// of a group played at a time; "runsPerBlock", "runs", of each design at
+// most; "inFlight", how many groups' items may be under way at once}. Empty
+// once the sweep is over.
+std::string stageJson(const Sweep& sweep) {
+  if (sweep.play.over()) {
+    return "";
+  }
+  const simulation::SweepSettings& settings = sweep.play.settings();
+  const auto [first, end] = sweep.play.stage();
+  std::string json = R"({"first": )" + std::to_string(first) + R"(, "end": )" +
+                     std::to_string(end) + R"(, "groups": [)";
+  for (std::size_t group = 0; group < sweep.groups.size(); ++group) {
+    json.append(group == 0 ? "" : ", ").append(std::to_string(sweep.groups[group].size()));
+  }
+  return json + R"(], "blocksPerItem": )" + std::to_string(blocksPerItem(sweep, end - first)) +
+         R"(, "runsPerBlock": )" +
+         std::to_string(simulation::BatchBlocks{settings.turns, settings.runs}.runsPerBlock()) +
+         R"(, "runs": )" + std::to_string(settings.runs) + R"(, "inFlight": )" +
+         std::to_string(simulation::groupsInFlight(settings, sweep.players)) + "}\n";
+}
+
+// The summary of a sweep that is over as text and as JSON and its chart, as
+// `mech-heat … --json --jobs 1` and `--svg -` print them.
+void writeReports(State& current, const simulation::SweepResult& result,
+                  const reports::ReportOptions& report) {
   std::ostringstream text;
-  reports::printText(text, *current.batch, report);
+  reports::printText(text, result, report);
   current.parts[kText] = text.str();
   std::ostringstream json;
-  reports::printJson(json, *current.batch, report);
+  reports::printJson(json, result, report);
   current.parts[kJson] = json.str();
   std::ostringstream svg;
-  reports::printSvg(svg, *current.batch, report);
+  reports::printSvg(svg, result, report);
   current.parts[kSvg] = svg.str();
 }
 
@@ -262,12 +316,14 @@ __attribute__((export_name("mh_axes"))) int mhAxes(const char* words, std::size_
   return kDone;
 }
 
-// Plays what a command line asks for: a batch or a sweep (text, JSON, SVG),
-// or with --run that run narrated (text, SVG, command); with --print-rules
-// the rules as a rules file (text). Nothing when the command line is bad
-// (kBadCommandLine and its message), or asks for none of them
+// Does what a command line asks for: starts a batch or a sweep, its first
+// stage in the stage part (stageJson), its blocks to be played on `players`
+// workers; narrates a run with --run (text, SVG, command); writes the rules
+// as a rules file with --print-rules (text). Nothing when the command line is
+// bad (kBadCommandLine and its message), or asks for none of them
 // (kBadCommandLine and a message naming --runs).
-__attribute__((export_name("mh_run"))) int mhRun(const char* words, std::size_t size) {
+__attribute__((export_name("mh_run"))) int mhRun(const char* words, std::size_t size,
+                                                 unsigned players) {
   State& current = fresh();
   const auto parsed = optionsOf(current, {words, size});
   if (!parsed) {
@@ -279,7 +335,13 @@ __attribute__((export_name("mh_run"))) int mhRun(const char* words, std::size_t 
     return kDone;
   }
   if (options.batch()) {
-    playBatch(options);
+    simulation::SweepSettings settings = options.sweepSettings();
+    std::vector<std::vector<std::size_t>> groups = simulation::designGroups(settings);
+    std::vector<std::uint64_t> nextBlocks(groups.size());
+    current.sweep.emplace(Sweep{simulation::SweepPlay{std::move(settings)}, std::move(groups),
+                                std::move(nextBlocks), reports::ReportOptions{options.maxOverheat},
+                                players});
+    current.parts[kStage] = stageJson(*current.sweep);
     return kDone;
   }
   if (options.run && options.action == command_line::Options::Action::Run) {
@@ -296,29 +358,124 @@ __attribute__((export_name("mh_run"))) int mhRun(const char* words, std::size_t 
   return kBadCommandLine;
 }
 
-// Narrates run `run` (its decimal digits, as --run takes them) of design
-// `design` of the last batch: kDone, or kBadCommandLine with --run's message.
-__attribute__((export_name("mh_narrate"))) int mhNarrate(std::size_t design, const char* run,
+// Plays blocks [firstBlock, endBlock) of group `group` (designGroups) of the
+// sweep a command line asks for: kDone, with the tallies part holding for
+// each block the block and the group, then the tallies of the group's
+// designs (appendTallyWords); or kBadCommandLine with a message.
+__attribute__((export_name("mh_play"))) int mhPlay(std::uint32_t firstBlock, std::uint32_t endBlock,
+                                                   std::uint32_t group, const char* words,
+                                                   std::size_t size) {
+  State& current = fresh();
+  const std::string_view given{words, size};
+  if (!current.played || current.played->words != given) {
+    current.played.reset();  // its memory, before the next one's is taken
+    const auto options = optionsOf(current, given);
+    if (!options) {
+      return kBadCommandLine;
+    }
+    simulation::SweepSettings settings = options->sweepSettings();
+    std::vector<std::vector<std::size_t>> groups = simulation::designGroups(settings);
+    current.played.emplace(Played{std::string{given}, std::move(settings), std::move(groups)});
+  }
+  const Played& played = *current.played;
+  const simulation::BatchBlocks blocks{played.settings.turns, played.settings.runs};
+  if (group >= played.groups.size() || firstBlock >= endBlock ||
+      endBlock > blocks.blocksFor(played.settings.runs)) {
+    current.parts[kMessage] = "the sweep has no such blocks";
+    return kBadCommandLine;
+  }
+  std::vector<std::uint64_t> tallies;
+  for (std::uint32_t block = firstBlock; block < endBlock; ++block) {
+    tallies.insert(tallies.end(), {block, group});
+    for (const simulation::BatchTally& tally : simulation::playGroup(
+             played.settings, played.groups[group], blocks.firstRun(block), blocks.endRun(block))) {
+      simulation::appendTallyWords(tally, tallies);
+    }
+  }
+  // NOLINTNEXTLINE(cppcoreguidelines-pro-type-reinterpret-cast): the words' bytes, to hand on
+  current.parts[kTallies].assign(reinterpret_cast<const char*>(tallies.data()),
+                                 tallies.size() * sizeof(std::uint64_t));
+  return kDone;
+}
+
+// Adds blocks that mh_play played (its tallies part, `size` bytes) to the
+// sweep mh_run started, which takes each group's blocks in order. kDone,
+// with the next stage in the stage part when they ended one; once the sweep
+// is over, with nothing there but its reports (text, JSON, SVG).
+// kBadCommandLine with a message when no sweep is being played or these are
+// not whole tallies of the next blocks.
+__attribute__((export_name("mh_add"))) int mhAdd(const char* bytes, std::size_t size) {
+  State& current = fresh();
+  if (!current.sweep) {
+    current.parts[kMessage] = "no sweep is being played";
+    return kBadCommandLine;
+  }
+  Sweep& sweep = *current.sweep;
+  std::vector<std::uint64_t> words(size / sizeof(std::uint64_t));
+  std::memcpy(words.data(), bytes, words.size() * sizeof(std::uint64_t));
+  const std::uint64_t stageEnd = sweep.play.stage().second;
+  for (std::span<const std::uint64_t> rest{words}; !rest.empty();) {
+    const auto group = static_cast<std::size_t>(rest.size() < 2 ? sweep.groups.size() : rest[1]);
+    if (group >= sweep.groups.size() || rest[0] != sweep.nextBlocks[group] || rest[0] >= stageEnd) {
+      current.parts[kMessage] = "the blocks of each group are added in order, those of a stage";
+      return kBadCommandLine;
+    }
+    rest = rest.subspan(2);
+    const std::vector<std::size_t>& members = sweep.groups[group];
+    std::vector<simulation::BatchTally> tallies;
+    for (std::size_t member = 0; member < members.size(); ++member) {
+      std::optional<simulation::BatchTally> tally = simulation::readTallyWords(rest);
+      if (!tally) {
+        current.parts[kMessage] = "the tallies of a block are cut short";
+        return kBadCommandLine;
+      }
+      tallies.push_back(std::move(*tally));
+    }
+    simulation::addGroup(sweep.play.tallies(), members, tallies);
+    sweep.nextBlocks[group] += 1;
+  }
+  if (std::ranges::all_of(sweep.nextBlocks, [&](std::uint64_t next) { return next == stageEnd; })) {
+    sweep.play.endStage();
+    current.parts[kStage] = stageJson(sweep);
+    if (sweep.play.over()) {
+      writeReports(current, std::move(sweep.play).result(), sweep.report);
+      current.sweep.reset();
+    }
+  }
+  return kDone;
+}
+
+// Narrates run `run` (its decimal digits, as --run takes them, the last
+// word) of design `design` of the batch or sweep the words before ask for:
+// kDone, or kBadCommandLine with --run's message, or the command line's.
+__attribute__((export_name("mh_narrate"))) int mhNarrate(std::size_t design, const char* words,
                                                          std::size_t size) {
   State& current = fresh();
-  std::string words = "--seed";
-  words += '\0';
-  words += "0";  // --run needs a seed; the batch's own is used
-  words += '\0';
-  words += "--run";
-  words += '\0';
-  words.append(run, size);
-  words += '\0';
-  const auto parsed = optionsOf(current, words);
-  if (!parsed) {
+  const std::string_view given{words, size};
+  // The last word, before its NUL, and the command line before it.
+  const std::size_t runStart =
+      given.size() < 2 ? 0 : given.find_last_of('\0', given.size() - 2) + 1;
+  std::string runWords = "--seed";
+  runWords += '\0';
+  runWords += "0";  // --run needs a seed; the batch's own is used
+  runWords += '\0';
+  runWords += "--run";
+  runWords += '\0';
+  runWords.append(given.substr(runStart));
+  const auto run = optionsOf(current, runWords);
+  if (!run) {
     return kBadCommandLine;
   }
-  const command_line::Options& options = *parsed;
-  if (!options.run || !current.batch || design >= current.batch->designs.size()) {
-    current.parts[kMessage] = "no batch has that design: run one first";
+  const auto options = optionsOf(current, given.substr(0, runStart));
+  if (!options) {
     return kBadCommandLine;
   }
-  narrate(current.batch->designs[design].settings, *options.run);
+  const simulation::SweepSettings settings = options->sweepSettings();
+  if (!run->run || design >= settings.designs.size()) {
+    current.parts[kMessage] = "the batch has no such design";
+    return kBadCommandLine;
+  }
+  narrate(simulation::designBatch(settings, design, settings.runs), *run->run);
   return kDone;
 }
 

@@ -1,18 +1,27 @@
-// The page's worker: it instantiates the engine's module and plays what the
-// page asks for, so that the page stays responsive; the page stops a run by
-// terminating the worker.
+// The page's worker: it instantiates the engine's module and does what the
+// page asks for, so that the page stays responsive; the page stops a batch
+// by terminating its workers. Several play a batch: the page starts it on
+// one, has every one play its blocks, and hands what they played to the one
+// that started it, in order, which adds them up (page_module.cpp).
 //
 // In:  {module}                         the compiled module, once
-//      {id, run: [word, ...]}           a command line, as mech-heat takes it
-//      {id, narrate: {design, run}}     a run of the last batch's design
+//      {id, run: [word, ...], players}  a command line, as mech-heat takes it:
+//                                       a batch is started, to be played by
+//                                       `players` workers
+//      {id, play: {words, first, end, group}}
+//                                       blocks [first, end) of a group of it
+//      {id, add: ArrayBuffer}           the tallies of a block played, to add
+//      {id, narrate: {design, words}}   a run of a design of a batch: the
+//                                       batch's words, then the run's
 //      {id, axes: [word, ...]}          the axes a command line sweeps
 //      {id, rules: {name, bytes}}       the rules a rules file gives (its name,
 //                                       its bytes as a Uint8Array); no bytes:
 //                                       the game's
 // Out: {type: 'ready', ms}
-//      {type: 'progress', done, total}  runs played of a batch so far
-//      {type: 'result', id, status, ms, message, text, json, svg, command}
-//                                       (the rules or the axes as JSON in json)
+//      {type: 'result', id, status, ms, message, text, json, svg, command,
+//       stage, tallies}                 (the rules or the axes as JSON in json;
+//                                       the stage of a batch as JSON; the
+//                                       tallies played, an ArrayBuffer)
 //      {type: 'failure', id, message, memory}
 //                                       the call failed, out of memory when
 //                                       `memory`; use a new worker
@@ -72,7 +81,6 @@ const wasi = {
 const imports = {
   wasi_snapshot_preview1: wasi,
   env: {
-    progress: (done, total) => postMessage({ type: 'progress', done, total }),
     out_of_memory: () => { throw new OutOfMemory('the module found no memory for an allocation'); },
   },
 };
@@ -93,7 +101,7 @@ function withText(text, call) {
   }
 }
 
-const partNames = ['message', 'text', 'json', 'svg', 'command'];
+const partNames = ['message', 'text', 'json', 'svg', 'command', 'stage', 'tallies'];
 
 function parts() {
   const result = {};
@@ -102,6 +110,10 @@ function parts() {
     const view = new DataView(memory());
     const data = view.getUint32(span, true);
     const size = view.getUint32(span + 4, true);
+    if (name === 'tallies') {  // bytes, copied out of the module's memory
+      result[name] = new Uint8Array(memory(), data, size).slice().buffer;
+      return;
+    }
     result[name] = decoder.decode(new Uint8Array(memory(), data, size));
     // The browser decodes a text longer than its longest string as an empty one.
     if (size > 0 && !result[name]) {
@@ -130,7 +142,13 @@ onmessage = async ({ data }) => {
     let status;
     const commandLine = (argv) => argv.map((word) => word + '\0').join('');
     if (data.run) {
-      status = withText(commandLine(data.run), engine.mh_run);
+      status = withText(commandLine(data.run), (pointer, size) =>
+        engine.mh_run(pointer, size, data.players ?? 1));
+    } else if (data.play) {
+      const { words, first, end, group } = data.play;
+      status = withText(commandLine(words), (pointer, size) => engine.mh_play(first, end, group, pointer, size));
+    } else if (data.add) {
+      status = withText(new Uint8Array(data.add), engine.mh_add);
     } else if (data.axes) {
       status = withText(commandLine(data.axes), engine.mh_axes);
     } else if (data.rules) {
@@ -141,11 +159,12 @@ onmessage = async ({ data }) => {
       if (data.rules.bytes) file.set(data.rules.bytes, name.length);
       status = withText(file, engine.mh_rules);
     } else {
-      status = withText(data.narrate.run, (pointer, size) =>
+      status = withText(commandLine(data.narrate.words), (pointer, size) =>
         engine.mh_narrate(data.narrate.design, pointer, size));
     }
     const ms = performance.now() - start;
-    postMessage({ type: 'result', id: data.id, status, ms, ...parts() });
+    const answer = { type: 'result', id: data.id, status, ms, ...parts() };
+    postMessage(answer, [answer.tallies]);
   } catch (error) {
     // A trap or an abort: the module's memory is left as it was, half changed.
     const outOfMemory = error instanceof OutOfMemory || error instanceof RangeError;

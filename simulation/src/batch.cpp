@@ -119,8 +119,7 @@ std::array<bool, kEngineNames.size()> processorEngines() {
 #else
   __builtin_cpu_init();
 #if defined(__clang__)  // which knows no names of levels
-  return {true,
-          __builtin_cpu_supports("sse4.2") && __builtin_cpu_supports("popcnt"),
+  return {true, __builtin_cpu_supports("sse4.2") && __builtin_cpu_supports("popcnt"),
           __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2") &&
               __builtin_cpu_supports("fma"),
           __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&

@@ -68,10 +68,10 @@ void appendTallyWords(const BatchTally& tally, std::vector<std::uint64_t>& words
                              std::bit_cast<std::uint64_t>(paired.differenceSquares),
                              tally.perTurn.size(), tally.turnHeat.size()});
   for (const TurnTally& turn : tally.perTurn) {
-    words.insert(words.end(), {turn.overheated, turn.critical, turn.coolantEmpty,
-                               turn.everOverheated, turn.everCritical,
-                               std::bit_cast<std::uint64_t>(turn.heatSum),
-                               std::bit_cast<std::uint64_t>(turn.heatSquares)});
+    words.insert(words.end(),
+                 {turn.overheated, turn.critical, turn.coolantEmpty, turn.everOverheated,
+                  turn.everCritical, std::bit_cast<std::uint64_t>(turn.heatSum),
+                  std::bit_cast<std::uint64_t>(turn.heatSquares)});
   }
   for (const TurnHeatHistogram& histogram : tally.turnHeat) {
     appendHistogram(histogram, words);
@@ -105,7 +105,7 @@ std::optional<BatchTally> readTallyWords(std::span<const std::uint64_t>& words) 
   }
   tally.perTurn.resize(static_cast<std::size_t>(turns));
   for (TurnTally& turn : tally.perTurn) {
-    turn = TurnTally{reader.word(), reader.word(),   reader.word(), reader.word(),
+    turn = TurnTally{reader.word(), reader.word(),   reader.word(),  reader.word(),
                      reader.word(), reader.number(), reader.number()};
   }
   tally.turnHeat.resize(static_cast<std::size_t>(charts));
