@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <optional>
 #include <random>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -17,6 +18,8 @@
 #include "simulation/heat_histogram.hpp"
 #include "simulation/rules.hpp"
 #include "simulation/run_random.hpp"
+#include "simulation/sweep.hpp"
+#include "simulation/tally_words.hpp"
 #include "simulation/turn.hpp"
 
 namespace simulation {
@@ -177,7 +180,51 @@ std::vector<std::uint64_t> bitsOf(const BatchTally& tally) {
   };
   std::ranges::for_each(tally.turnHeat, addHistogram);
   addHistogram(tally.finalHeat);
+  const PairedTally& paired = tally.versus;
+  bits.insert(bits.end(), {paired.runs, std::bit_cast<std::uint64_t>(paired.differenceSum),
+                           std::bit_cast<std::uint64_t>(paired.differenceSquares)});
+  bits.insert(bits.end(), paired.onlyThis.begin(), paired.onlyThis.end());
+  bits.insert(bits.end(), paired.onlyBaseline.begin(), paired.onlyBaseline.end());
   return bits;
+}
+
+TEST(TallyWords, GiveBackEveryTallyToTheBitAndNoneFromWordsCutShortOrOversized) {
+  // Designs cooler and hotter than their baseline, over 12 turns, all
+  // charted, some runs damaged out; and a tally of no runs, its histograms empty.
+  heat::MechHeatSystem doubled;
+  doubled.heatsinkType = heat::HeatsinkType::Double;
+  const std::vector<Design> designs{heat::MechHeatSystem{}, doubled, mechWith({6, 100})};
+  const SweepSettings sweep{designs, 12, 3'000, 7, {}, Versus{"", "", {0, 0, 0}}};
+  std::vector<BatchTally> tallies = playGroup(sweep, {0, 1, 2}, 0, 3'000);
+  ASSERT_GT(tallies[1].versus.onlyBaseline[0] * tallies[2].versus.onlyThis[0], 0U);
+  ASSERT_GT(tallies[1].damagedOut, 0U);
+  tallies.emplace_back();
+  std::vector<std::uint64_t> words;
+  std::ranges::for_each(tallies, [&](const BatchTally& tally) { appendTallyWords(tally, words); });
+  std::span<const std::uint64_t> left{words};
+  for (const BatchTally& tally : tallies) {
+    const std::optional<BatchTally> read = readTallyWords(left);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(bitsOf(*read), bitsOf(tally));
+  }
+  EXPECT_TRUE(left.empty());
+  std::vector<std::uint64_t> one;
+  appendTallyWords(tallies[1], one);
+  for (std::size_t size = 0; size < one.size(); ++size) {
+    std::span<const std::uint64_t> cut = std::span{one}.first(size);
+    EXPECT_FALSE(readTallyWords(cut)) << size;
+  }
+  // The counts of turns and of histograms, after 13 words, far past the words.
+  ASSERT_EQ(one[13], 12U);
+  ASSERT_EQ(one[14], 12U);
+  for (const std::size_t count : {13U, 14U}) {
+    for (const std::uint64_t huge : {std::uint64_t{1} << 40U, ~std::uint64_t{0}}) {
+      std::vector<std::uint64_t> oversized = one;
+      oversized[count] = huge;
+      std::span<const std::uint64_t> claimed{oversized};
+      EXPECT_FALSE(readTallyWords(claimed)) << count;
+    }
+  }
 }
 
 // Rules within their bounds, drawn from `random`: heats from a range or a

@@ -150,7 +150,38 @@ std::vector<std::uint64_t> bitsOf(const BatchTally& tally) {
                              turn.everCritical, std::bit_cast<std::uint64_t>(turn.heatSum),
                              std::bit_cast<std::uint64_t>(turn.heatSquares)});
   }
+  const PairedTally& paired = tally.versus;
+  bits.insert(bits.end(), {paired.runs, std::bit_cast<std::uint64_t>(paired.differenceSum),
+                           std::bit_cast<std::uint64_t>(paired.differenceSquares)});
+  bits.insert(bits.end(), paired.onlyThis.begin(), paired.onlyThis.end());
+  bits.insert(bits.end(), paired.onlyBaseline.begin(), paired.onlyBaseline.end());
   return bits;
+}
+
+std::vector<std::uint64_t> bitsOf(const SweepResult& sweep) {
+  std::vector<std::uint64_t> bits{sweep.runs, sweep.marginMet ? 1U : 0U};
+  for (const BatchResult& design : sweep.designs) {
+    const std::vector<std::uint64_t> more = bitsOf(design.tally);
+    bits.insert(bits.end(), more.begin(), more.end());
+  }
+  return bits;
+}
+
+// The sweep played as the web page's workers play it: a stage at a time,
+// its blocks in order, each group's tallies of a block added to its designs'.
+SweepResult playByHand(const SweepSettings& settings) {
+  SweepPlay play{settings};
+  const BatchBlocks blocks{settings.turns, settings.runs};
+  for (; !play.over(); play.endStage()) {
+    for (auto [block, end] = play.stage(); block < end; ++block) {
+      for (const std::vector<std::size_t>& group : designGroups(settings)) {
+        addGroup(play.tallies(), group,
+                 playGroup(settings, group, blocks.firstRun(block), blocks.endRun(block)));
+      }
+    }
+  }
+  EXPECT_EQ(play.stage(), (std::pair<std::uint64_t, std::uint64_t>{}));  // none once over
+  return std::move(play).result();
 }
 
 TEST(Sweep, PlaysEveryDesignOnTheRunsOfItsPlainBatch) {
@@ -163,6 +194,7 @@ TEST(Sweep, PlaysEveryDesignOnTheRunsOfItsPlainBatch) {
   const SweepResult sweep = playSweep(settings);
   ASSERT_EQ(sweep.designs.size(), 3U);
   EXPECT_EQ(sweep.runs, 7'000U);
+  EXPECT_EQ(bitsOf(playByHand(settings)), bitsOf(sweep));
   for (std::size_t design = 0; design < 3; ++design) {
     SCOPED_TRACE(design);
     const BatchResult alone = playBatch({settings.designs[design].mech, 12, 7'000, 21});
@@ -189,6 +221,7 @@ TEST(Sweep, PairsEveryDesignWithTheSameRunsOfItsBaseline) {
       Versus{"heatsink-type", "single", {0, 0, 2, 2}}};
   ASSERT_EQ(BatchBlocks(10, 20'000).count(), 4U);
   const SweepResult result = playSweep(settings);
+  EXPECT_EQ(bitsOf(playByHand(settings)), bitsOf(result));
   // Each run alone: its flags as counts of one, and its final heat, the hottest.
   struct Alone {
     std::array<std::uint64_t, kOutcomeCount> flags;
@@ -249,6 +282,29 @@ TEST(Sweep, ChartsFewerTurnsOfEachDesignWhenTheDesignsAreMany) {
   }
 }
 
+TEST(Sweep, KeepsAsManyGroupsInFlightAsTheirTalliesLeaveRoomFor) {
+  struct Case {
+    int turns;
+    std::optional<Versus> versus;
+    unsigned players;
+    std::uint64_t groups;
+  };
+  // 256 MB of 56-byte turn tallies: 4.79 million turns of one design, 1.6
+  // million each of a group of three.
+  const Versus three{"", "", {0, 0, 0, 3}};
+  const Case cases[] = {{10, {}, 3, 6},
+                        {1'000'000, {}, 8, 4},
+                        {500'000, three, 8, 3},
+                        {10'000'000, {}, 8, 1},
+                        {10, three, 1, 2}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.turns);
+    const SweepSettings settings{
+        std::vector<Design>(4, heat::MechHeatSystem{}), c.turns, 1, 0, {}, c.versus};
+    EXPECT_EQ(groupsInFlight(settings, c.players), c.groups);
+  }
+}
+
 TEST(Sweep, CountsEveryShareOfEveryTurnTowardsTheMargin) {
   // 10000 runs of 3 turns: a share of a half is known to about ±1 %, a share
   // of none to within 0.04 %.
@@ -287,6 +343,7 @@ TEST(Sweep, StopsAtTheFirstCheckThatMeetsTheMargin) {
     EXPECT_EQ(result.runs, c.runs);
     EXPECT_EQ(result.marginMet, c.met);
     EXPECT_EQ(withinMargin(result.designs[0].tally, c.margin), c.met);
+    EXPECT_EQ(bitsOf(playByHand(settings)), bitsOf(result));
     // The very numbers of a plain batch of as many runs.
     EXPECT_EQ(bitsOf(result.designs[0].tally),
               bitsOf(playBatch({heat::MechHeatSystem{}, 10, c.runs, 3}).tally));
