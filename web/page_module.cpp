@@ -116,16 +116,24 @@ std::optional<command_line::Options> optionsOf(State& current, std::string_view 
   return std::get<command_line::Options>(std::move(parsed));
 }
 
-// The blocks of a group that a worker plays at a time, of a stage of
-// `stageBlocks` blocks: at most 64, as many as make about 16 MB of tallies
-// at most, and few enough for each player to have 4 at least.
-std::uint64_t blocksPerItem(const Sweep& sweep, std::uint64_t stageBlocks) {
+// How the workers play a stage of `stageBlocks` blocks: items of `blocks`
+// blocks of a group at a time, at most 64, as many as make about 16 MB of
+// tallies at most, and few enough for each worker to have 4 at least; and
+// at most `inFlight` items played or waiting to be added at once, 2 for each
+// worker, or fewer where their tallies would take more than about 256 MB.
+struct Items {
+  std::uint64_t blocks;
+  std::uint64_t inFlight;
+};
+
+Items itemsOf(const Sweep& sweep, std::uint64_t stageBlocks) {
   constexpr std::uint64_t kItemBytes = std::uint64_t{16} << 20U;
+  constexpr std::uint64_t kInFlightBytes = std::uint64_t{256} << 20U;
   constexpr std::uint64_t kMostBlocks = 64;
   constexpr std::uint64_t kItemsPerPlayer = 4;
   const simulation::SweepSettings& settings = sweep.play.settings();
   const simulation::BatchBlocks blocks{settings.turns, settings.runs};
-  std::uint64_t largest = 1;
+  std::uint64_t largest = 1;  // a block's tallies of the largest group, in bytes
   for (const std::vector<std::size_t>& group : sweep.groups) {
     std::uint64_t bytes = 0;
     for (const std::size_t design : group) {
@@ -136,15 +144,18 @@ std::uint64_t blocksPerItem(const Sweep& sweep, std::uint64_t stageBlocks) {
   }
   const std::uint64_t shared =
       stageBlocks * sweep.groups.size() / (kItemsPerPlayer * std::max(sweep.players, 1U));
-  return std::clamp<std::uint64_t>(std::min({kItemBytes / largest, kMostBlocks, shared}), 1,
-                                   kMostBlocks);
+  const std::uint64_t itemBlocks = std::clamp<std::uint64_t>(
+      std::min({kItemBytes / largest, kMostBlocks, shared}), 1, kMostBlocks);
+  return {.blocks = itemBlocks,
+          .inFlight = std::clamp<std::uint64_t>(kInFlightBytes / (largest * itemBlocks), 1,
+                                                std::uint64_t{2} * sweep.players)};
 }
 
 // The stage a sweep plays next, as the page's workers take it: {"first",
 // "end", the blocks; "groups", the designs in each group; "blocksPerItem",
 // of a group played at a time; "runsPerBlock", "runs", of each design at
-// most; "inFlight", how many groups' items may be under way at once}. Empty
-// once the sweep is over.
+// most; "inFlight", how many items may be under way at once (itemsOf)}.
+// Empty once the sweep is over.
 std::string stageJson(const Sweep& sweep) {
   if (sweep.play.over()) {
     return "";
@@ -156,11 +167,11 @@ std::string stageJson(const Sweep& sweep) {
   for (std::size_t group = 0; group < sweep.groups.size(); ++group) {
     json.append(group == 0 ? "" : ", ").append(std::to_string(sweep.groups[group].size()));
   }
-  return json + R"(], "blocksPerItem": )" + std::to_string(blocksPerItem(sweep, end - first)) +
-         R"(, "runsPerBlock": )" +
+  const Items items = itemsOf(sweep, end - first);
+  return json + R"(], "blocksPerItem": )" + std::to_string(items.blocks) + R"(, "runsPerBlock": )" +
          std::to_string(simulation::BatchBlocks{settings.turns, settings.runs}.runsPerBlock()) +
          R"(, "runs": )" + std::to_string(settings.runs) + R"(, "inFlight": )" +
-         std::to_string(simulation::groupsInFlight(settings, sweep.players)) + "}\n";
+         std::to_string(items.inFlight) + "}\n";
 }
 
 // The summary of a sweep that is over as text and as JSON and its chart, as
@@ -322,6 +333,7 @@ __attribute__((export_name("mh_axes"))) int mhAxes(const char* words, std::size_
 // as a rules file with --print-rules (text). Nothing when the command line is
 // bad (kBadCommandLine and its message), or asks for none of them
 // (kBadCommandLine and a message naming --runs).
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): the words' size, then the players
 __attribute__((export_name("mh_run"))) int mhRun(const char* words, std::size_t size,
                                                  unsigned players) {
   State& current = fresh();
@@ -338,9 +350,11 @@ __attribute__((export_name("mh_run"))) int mhRun(const char* words, std::size_t 
     simulation::SweepSettings settings = options.sweepSettings();
     std::vector<std::vector<std::size_t>> groups = simulation::designGroups(settings);
     std::vector<std::uint64_t> nextBlocks(groups.size());
-    current.sweep.emplace(Sweep{simulation::SweepPlay{std::move(settings)}, std::move(groups),
-                                std::move(nextBlocks), reports::ReportOptions{options.maxOverheat},
-                                players});
+    current.sweep.emplace(Sweep{.play = simulation::SweepPlay{std::move(settings)},
+                                .groups = std::move(groups),
+                                .nextBlocks = std::move(nextBlocks),
+                                .report = reports::ReportOptions{options.maxOverheat},
+                                .players = players});
     current.parts[kStage] = stageJson(*current.sweep);
     return kDone;
   }
@@ -375,7 +389,8 @@ __attribute__((export_name("mh_play"))) int mhPlay(std::uint32_t firstBlock, std
     }
     simulation::SweepSettings settings = options->sweepSettings();
     std::vector<std::vector<std::size_t>> groups = simulation::designGroups(settings);
-    current.played.emplace(Played{std::string{given}, std::move(settings), std::move(groups)});
+    current.played.emplace(Played{
+        .words = std::string{given}, .settings = std::move(settings), .groups = std::move(groups)});
   }
   const Played& played = *current.played;
   const simulation::BatchBlocks blocks{played.settings.turns, played.settings.runs};

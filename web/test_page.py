@@ -332,6 +332,15 @@ try:
     asked = time.perf_counter()
     check('the page answers while a batch plays', js('return 6 * 7') == 42
           and time.perf_counter() - asked < 0.5)
+    before = narrations()
+    field = driver.find_element(By.ID, 'run-index')
+    field.clear()
+    field.send_keys('7')
+    driver.find_element(By.ID, 'narrate-run').click()
+    narration = wait_for_narration(before)
+    replay = narration['command'].split()[1:]
+    check(f'a run of the batch shown narrated while the next plays, as {narration["command"]}',
+          narration['text'] == native(*replay)[0] and replay[3] == '7' and state() == 'running')
     driver.find_element(By.ID, 'stop').click()
     check('Stop ends the batch', wait_until_settled(5) == 'error' and 'stopped' in text_of('json'))
     answers = js('return window.mechHeat.answers')
