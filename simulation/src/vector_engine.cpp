@@ -53,7 +53,7 @@ struct Part {
 };
 template <typename Step>
 Part eachPiece(Part a, Part b, Step step) {
-  Part done;
+  Part done{};
   for (std::size_t piece = 0; piece < kPieces; ++piece) {
     done.piece[piece] = step(a.piece[piece], b.piece[piece]);
   }
