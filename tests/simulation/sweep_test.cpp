@@ -284,10 +284,10 @@ TEST(Sweep, ChartsFewerTurnsOfEachDesignWhenTheDesignsAreMany) {
 
 TEST(Sweep, KeepsAsManyGroupsInFlightAsTheirTalliesLeaveRoomFor) {
   struct Case {
-    int turns;
+    int turns = 0;
     std::optional<Versus> versus;
-    unsigned players;
-    std::uint64_t groups;
+    unsigned players = 0;
+    std::uint64_t groups = 0;
   };
   // 256 MB of 56-byte turn tallies: 4.79 million turns of one design, 1.6
   // million each of a group of three.
